@@ -1,0 +1,64 @@
+# The two commands of the README work on a fresh Debian 12 machine as root:
+#   make run    installs what is missing, builds, starts TRAXObench on the demo
+#   make test   installs what is missing, builds, runs every test with CTest
+BUILD ?= build
+BUILD_TYPE ?= RelWithDebInfo
+JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
+
+PACKAGES := build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools \
+	qt6-qpa-plugins zlib1g-dev hostname xvfb xauth imagemagick \
+	python-is-python3 qpdf
+
+.PHONY: all deps build test bench run install clean format
+
+all: build
+
+deps:
+	@missing=""; \
+	for p in $(PACKAGES); do \
+		dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+		echo "Installing:$$missing"; \
+		apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $$missing; \
+	fi
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: deps build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+bench: deps build
+	@set -e; for b in $(BUILD)/bin/bench_*; do \
+		[ -x "$$b" ] || continue; \
+		echo "== $$(basename $$b)"; "$$b"; \
+	done
+
+run: deps build
+	@if [ ! -x $(BUILD)/bin/TRAXObench ]; then \
+		echo "TRAXObench is not built yet: the application does not exist in this tree."; \
+		exit 0; \
+	fi; \
+	demo=""; [ -f $(BUILD)/examples/demo.traxo ] && demo=$(BUILD)/examples/demo.traxo; \
+	if [ -n "$$DISPLAY" ]; then \
+		$(BUILD)/bin/TRAXObench $$demo; \
+	else \
+		echo "No DISPLAY: running TRAXObench for a few seconds in a virtual X server."; \
+		xvfb-run -a -s "-screen 0 1280x900x24" sh -c \
+			"$(BUILD)/bin/TRAXObench $$demo & pid=\$$!; sleep 6; import -window root $(BUILD)/screenshot.png; kill \$$pid"; \
+		echo "Screenshot saved to $(BUILD)/screenshot.png"; \
+	fi
+
+install: build
+	cmake --install $(BUILD)
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD)

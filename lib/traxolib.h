@@ -1,0 +1,21 @@
+#ifndef TRAXOLIB_H
+#define TRAXOLIB_H
+
+// The whole public interface of libtraxolib in one include. Every public
+// header of the library is listed here, grouped by subsystem.
+
+// Logging
+#include "logging/logsource.h"
+#include "logging/stopwatch.h"
+
+// Containers
+
+// Summaries
+
+// Arg-files and tool runners
+
+// Query language
+
+// Workflow trees and diff
+
+#endif
