@@ -11,6 +11,7 @@
 // Containers
 
 // Summaries
+#include "summary/summary.h"
 
 // Arg-files and tool runners
 
