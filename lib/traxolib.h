@@ -9,6 +9,12 @@
 #include "logging/stopwatch.h"
 
 // Containers
+#include "container/extractee.h"
+#include "container/inflater.h"
+#include "container/md5generator.h"
+#include "container/savedfile.h"
+#include "container/validatee.h"
+#include "container/validator.h"
 
 // Summaries
 #include "summary/summary.h"
