@@ -20,6 +20,11 @@
 #include "summary/summary.h"
 
 // Arg-files and tool runners
+#include "argfile/argfile.h"
+#include "argfile/argfileparser.h"
+#include "argfile/argfiletoken.h"
+#include "argfile/quoting.h"
+#include "argfile/wsfile.h"
 
 // Query language
 
