@@ -18,6 +18,9 @@
 
 // Summaries
 #include "summary/summary.h"
+#include "summary/summaryreader.h"
+#include "summary/summarywriter.h"
+#include "summary/vxmllevel1iter.h"
 
 // Arg-files and tool runners
 #include "argfile/argfile.h"
