@@ -25,6 +25,7 @@
 // Arg-files and tool runners
 #include "argfile/argfile.h"
 #include "argfile/argfileparser.h"
+#include "argfile/argfilereader.h"
 #include "argfile/argfiletoken.h"
 #include "argfile/quoting.h"
 #include "argfile/wsfile.h"

@@ -43,11 +43,23 @@ void WSFile::clearUserAttributes()
     m_userAttributeKeys.clear();
 }
 
+QString WSFile::pathWord() const
+{
+    const QDir dir(m_filepath);
+    // Qt takes a name beginning with ":" for a resource path and would drop
+    // the directory; on disk it is an ordinary relative name.
+    if (m_filename.startsWith(QLatin1Char(':'))) {
+        const QString dirPath = dir.path();
+        return dirPath.endsWith(QLatin1Char('/')) ? dirPath + m_filename : dirPath + QLatin1Char('/') + m_filename;
+    }
+    return QFileInfo(dir, m_filename).filePath();
+}
+
 QString WSFile::toCommandline(bool keepVariables) const
 {
     QStringList words;
     words << (m_filePurpose == Input ? QStringLiteral("-i") : QStringLiteral("-o"));
-    words << QFileInfo(QDir(m_filepath), m_filename).filePath();
+    words << pathWord();
 
     const QString attr = QStringLiteral("-a");
     appendAttributeToList(m_filetype, attr, QStringLiteral("filetype"), words);

@@ -68,6 +68,9 @@ public:
     QString toCommandline(bool keepVariables) const;
 
 private:
+    // The file's path as written on the command line.
+    QString pathWord() const;
+
     QString m_filetype;
     QString m_filename;
     QString m_filepath;

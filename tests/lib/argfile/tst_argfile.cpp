@@ -154,6 +154,9 @@ void tst_ArgFile::filePaths_data()
     QTest::addRow("file in the root") << "/a.txt"
                                       << "/"
                                       << "/a.txt";
+    QTest::addRow("name that Qt would take for a resource") << "d/:x"
+                                                            << "d/"
+                                                            << "d/:x";
 }
 
 void tst_ArgFile::filePaths()
@@ -165,6 +168,8 @@ void tst_ArgFile::filePaths()
     file.setFilenameAndPath(path);
     QCOMPARE(file.filepath(), filepath);
     QCOMPARE(file.filename(), filename);
+    QCOMPARE(file.toCommandline(false).section(' ', 1, 1), filename);
+    QCOMPARE(file.toCommandline(false).section(' ', 1, 1), filename);
 
     WSFile explicitPath;
     explicitPath.setFilepath("x");
