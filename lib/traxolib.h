@@ -27,7 +27,9 @@
 #include "argfile/argfileparser.h"
 #include "argfile/argfilereader.h"
 #include "argfile/argfiletoken.h"
+#include "argfile/libraryinfo.h"
 #include "argfile/quoting.h"
+#include "argfile/traxorunner.h"
 #include "argfile/wsfile.h"
 
 // Query language
