@@ -9,10 +9,17 @@
 #include "logging/stopwatch.h"
 
 // Containers
+#include "container/containermarkers.h"
+#include "container/containerwriter.h"
 #include "container/extractee.h"
+#include "container/fileiterator.h"
+#include "container/filetag.h"
 #include "container/inflater.h"
 #include "container/md5generator.h"
+#include "container/parsemode.h"
 #include "container/savedfile.h"
+#include "container/sectiontag.h"
+#include "container/traxoparser.h"
 #include "container/validatee.h"
 #include "container/validator.h"
 

@@ -1,0 +1,96 @@
+#ifndef TRAXO_FILEITERATOR_H
+#define TRAXO_FILEITERATOR_H
+
+#include <QByteArray>
+#include <QFileInfo>
+#include <QSharedPointer>
+#include <QString>
+
+#include <memory>
+
+class QFile;
+
+namespace traxo {
+
+// A buffered line reader that moves forwards and backwards over a file of any
+// size through a window of at most BufferSize bytes, so that walking the
+// marker lines of a large container never loads its data.
+//
+// A cursor sits between lines: nextLine reads the line that starts at the
+// cursor and leaves the cursor after its line feed; prevLine reads the line
+// that ends at the cursor and leaves the cursor at its start. So nextLine
+// after prevLine (and prevLine after nextLine) returns the same line again.
+class FileIterator
+{
+public:
+    static constexpr int BufferSize = 10240;
+    // A line longer than this is cut to its first MaxLineLength bytes: a file
+    // without line feeds must not be pulled into memory as one line. Marker
+    // lines are a few hundred bytes.
+    static constexpr int MaxLineLength = 4 * 1024 * 1024;
+
+    FileIterator();
+    ~FileIterator();
+    FileIterator(const FileIterator &) = delete;
+    FileIterator &operator=(const FileIterator &) = delete;
+
+    // Opens read-only and unbuffered and reads the first line. Fails for a
+    // missing or unreadable file and for one of 2 GiB or more, which int
+    // offsets cannot address.
+    bool open(const QString &fileName);
+    void closeFile();
+    bool isOpen() const { return m_file != nullptr; }
+    QFileInfo fileInfo() const { return m_fileInfo; }
+
+    bool firstLine();
+    bool lastLine();
+    bool nextLine();
+    bool prevLine();
+    // Reads the bytes from pos to the next line feed as the current line,
+    // whether or not pos is a line start.
+    bool gotoPos(int pos);
+
+    QSharedPointer<QByteArray> curLine() const;
+    // Null when no file is open or the line holds a NUL byte.
+    QSharedPointer<QString> curLineAsString() const;
+    bool curLineStartsWithBytes(const char *bytes) const;
+    // The current line without a copy; valid until the next move.
+    const QByteArray &line() const { return m_line; }
+    int curPos() const { return int(m_curPos); }
+    // Where the current line ended (its line feed included): its start plus
+    // the number of bytes it spans in the file, even when cut.
+    int curLineEnd() const { return int(m_curLineEnd); }
+
+    // Seeks and reads; the line cursor stays where it is. Empty when the range
+    // is not wholly inside the file.
+    QByteArray getBytes(int position, int length);
+
+    int getFileSize() const { return m_file ? int(m_size) : 0; }
+    bool empty() const { return !m_file || m_size < 1; }
+    bool reachedEnd() const { return m_size <= m_cursor; }
+    bool reachedStart() const { return m_cursor == 0; }
+    bool onLine() const { return false; }
+
+    static bool containsNulls(const QByteArray &bytes);
+
+private:
+    bool readBuffer(qint64 position);
+    bool ensureBuffered(qint64 position, bool backwards);
+    qint64 findLineFeedForwards(qint64 from);
+    qint64 findLineFeedBackwards(qint64 from);
+    void takeLine(qint64 start, qint64 end);
+
+    std::unique_ptr<QFile> m_file;
+    QFileInfo m_fileInfo;
+    qint64 m_size = 0;
+    QByteArray m_buffer;
+    qint64 m_bufferStart = -1;
+    qint64 m_cursor = 0; // absolute offset between lines
+    QByteArray m_line;
+    qint64 m_curPos = -1;
+    qint64 m_curLineEnd = -1;
+};
+
+} // namespace traxo
+
+#endif

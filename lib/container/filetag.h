@@ -1,0 +1,33 @@
+#ifndef TRAXO_FILETAG_H
+#define TRAXO_FILETAG_H
+
+#include <QMetaType>
+#include <QString>
+
+namespace traxo {
+
+// One parsed embedded-file marker. Text fields keep the marker's escapes as
+// written; integer fields read -1 when the marker left them empty.
+struct FileTag
+{
+    int id = 0; // 0, 1, 2, ... in file order
+    int position = 0; // byte offset of the tag's "<"
+    int taglen = 0; // bytes from "<" through "-->"
+    QString filetype;
+    QString filename;
+    QString description;
+    QString comment;
+    QString compression; // "flate" or "none"
+    int filesize = 0;
+    int cfilesize = 0;
+    int blocksize = 0; // extent of the block that follows the tag
+    int offset = 0; // from the end of the tag to the stored data
+    QString md5file;
+    QString md5cfile;
+};
+
+} // namespace traxo
+
+Q_DECLARE_METATYPE(traxo::FileTag)
+
+#endif

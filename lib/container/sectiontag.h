@@ -1,0 +1,35 @@
+#ifndef TRAXO_SECTIONTAG_H
+#define TRAXO_SECTIONTAG_H
+
+#include <QByteArray>
+#include <QMetaType>
+#include <QString>
+
+namespace traxo {
+
+// One parsed section marker. Text fields keep the marker's escapes as
+// written; integer fields read -1 when the marker left them empty.
+struct SectionTag
+{
+    int id = 0; // 0 is the newest section, counting up towards the file start
+    int position = 0; // byte offset of the tag's "<"
+    int taglen = 0; // bytes from "<" through "-->"
+    QString version;
+    QString creator;
+    QString title;
+    int left = 0;
+    int size = 0;
+    int index = 0;
+    QString md5section;
+    QString previousmd5;
+    int previousmarker = 0;
+    // The marker's bytes from "<" to the end of its line with md5section
+    // replaced by 32 zeros: what the section checksum is computed over.
+    QByteArray validationTag;
+};
+
+} // namespace traxo
+
+Q_DECLARE_METATYPE(traxo::SectionTag)
+
+#endif

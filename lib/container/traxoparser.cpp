@@ -1,0 +1,440 @@
+#include "container/traxoparser.h"
+
+#include "container/containerlogging.h"
+#include "container/containermarkers.h"
+
+#include <QCryptographicHash>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <limits>
+
+namespace traxo {
+
+namespace {
+
+const QRegularExpression &sectionRegex()
+{
+    static const QRegularExpression regex(sectionRegexStr.arg(strRegex, intRegex, md5Regex));
+    return regex;
+}
+
+const QRegularExpression &fileRegex()
+{
+    static const QRegularExpression regex(fileRegexStr.arg(strRegex, intRegex, md5Regex));
+    return regex;
+}
+
+// The markers are matched against the line decoded as Latin-1: their syntax
+// is ASCII, and one character per byte keeps every match offset a byte
+// offset even when a text value is not valid UTF-8.
+QRegularExpressionMatch matchMarker(const QRegularExpression &regex, const QByteArray &bytes)
+{
+    return regex.match(
+        QString::fromLatin1(bytes), 0, QRegularExpression::NormalMatch, QRegularExpression::AnchorAtOffsetMatchOption);
+}
+
+QString textField(const QRegularExpressionMatch &match, const QByteArray &bytes, int group)
+{
+    return QString::fromUtf8(bytes.mid(match.capturedStart(group), match.capturedLength(group)));
+}
+
+// An empty integer reads as -1. A value that does not fit an int is not a
+// number of this format at all, so the whole marker is refused rather than
+// wrapped around.
+bool intField(const QRegularExpressionMatch &match, int group, int *value)
+{
+    QStringView digits = match.capturedView(group);
+    if (digits.isEmpty()) {
+        *value = -1;
+        return true;
+    }
+    while (digits.size() > 1 && digits.front() == QLatin1Char('0'))
+        digits = digits.mid(1);
+    if (digits.size() > 10)
+        return false;
+    bool ok = false;
+    const qlonglong number = digits.toLongLong(&ok);
+    if (!ok || number > std::numeric_limits<int>::max())
+        return false;
+    *value = int(number);
+    return true;
+}
+
+QString md5Hex(const QByteArray &data)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Md5).toHex());
+}
+
+} // namespace
+
+TraxoParser::TraxoParser(ParseMode mode, QObject *parent)
+    : m_mode(mode)
+{
+    setParent(parent);
+}
+
+TraxoParser::~TraxoParser() = default;
+
+bool TraxoParser::open(const QString &fileName)
+{
+    m_sections.clear();
+    m_files.clear();
+    m_fileName.clear();
+    m_iterator.closeFile();
+
+    const QFileInfo info(fileName);
+    if (info.isFile() && info.size() > std::numeric_limits<int>::max()) {
+        emitLog(
+            QStringLiteral("*** ERROR: \"%1\" is larger than 2 GiB and cannot be read as a container.\n").arg(fileName),
+            LogError);
+        return false;
+    }
+    if (!m_iterator.open(fileName))
+        return false;
+    if (!checkHeader()) {
+        m_iterator.closeFile();
+        return false;
+    }
+    m_fileName = fileName;
+    readSections();
+    readFiles();
+    qCDebug(lcContainer) << "opened" << fileName << m_sections.size() << "sections" << m_files.size() << "files";
+    return true;
+}
+
+QSharedPointer<SectionTag> TraxoParser::getSection(int index) const
+{
+    if (index < 0 || index >= m_sections.size())
+        return {};
+    return QSharedPointer<SectionTag>::create(m_sections.at(index));
+}
+
+QSharedPointer<FileTag> TraxoParser::getFile(int index) const
+{
+    if (index < 0 || index >= m_files.size())
+        return {};
+    return QSharedPointer<FileTag>::create(m_files.at(index));
+}
+
+QList<FileTag> TraxoParser::getFilesInSection(int sectionIndex) const
+{
+    QList<FileTag> files;
+    if (sectionIndex < 0 || sectionIndex >= m_sections.size())
+        return files;
+    const SectionTag &section = m_sections.at(sectionIndex);
+    for (const FileTag &file : m_files) {
+        if (fileInSection(file, section))
+            files.append(file);
+    }
+    return files;
+}
+
+QList<FileTag> TraxoParser::getSectionlessFiles() const
+{
+    QList<FileTag> files;
+    for (const FileTag &file : m_files) {
+        const bool inSomeSection = std::any_of(m_sections.cbegin(), m_sections.cend(),
+            [&file](const SectionTag &section) { return fileInSection(file, section); });
+        if (!inSomeSection)
+            files.append(file);
+    }
+    return files;
+}
+
+bool TraxoParser::fileInSection(const FileTag &file, const SectionTag &section)
+{
+    // Empty (negative) extents contain nothing; sums are taken in 64 bits so
+    // that large fields cannot wrap into a plausible range.
+    if (section.left < 0 || section.size < 0 || file.taglen < 0 || file.blocksize < 0)
+        return false;
+    const qint64 sectionStart = qint64(section.position) - section.left;
+    const qint64 sectionEnd = sectionStart + section.size;
+    const qint64 blockEnd = qint64(file.position) + file.taglen + file.blocksize;
+    return sectionStart <= file.position && blockEnd <= sectionEnd;
+}
+
+QByteArray TraxoParser::getBytes(int position, int length)
+{
+    return m_iterator.getBytes(position, length);
+}
+
+QSharedPointer<QByteArray> TraxoParser::getCompressedFile(int index)
+{
+    if (index < 0 || index >= m_files.size())
+        return {};
+    const FileTag &file = m_files.at(index);
+    if (file.taglen < 0 || file.offset < 0 || file.cfilesize < 0)
+        return {};
+    const qint64 start = qint64(file.position) + file.taglen + file.offset;
+    const qint64 end = start + file.cfilesize;
+    if (end > m_iterator.getFileSize())
+        return {};
+    if (file.cfilesize == 0)
+        return QSharedPointer<QByteArray>::create();
+    const QByteArray stored = m_iterator.getBytes(int(start), file.cfilesize);
+    if (stored.size() != file.cfilesize)
+        return {};
+    return QSharedPointer<QByteArray>::create(stored);
+}
+
+QSharedPointer<QByteArray> TraxoParser::getFileContent(int index)
+{
+    const QSharedPointer<QByteArray> stored = getCompressedFile(index);
+    if (!stored)
+        return {};
+    const FileTag &file = m_files.at(index);
+    if (file.filesize < 0)
+        return {};
+    if (file.compression == QLatin1String("flate")) {
+        QByteArray content;
+        if (!inflateExact(*stored, file.filesize, &content) || content.size() != file.filesize)
+            return {};
+        return QSharedPointer<QByteArray>::create(content);
+    }
+    // Stored as is: a length other than filesize means the marker and the
+    // data disagree, and a partial file must not pass for the whole one.
+    if (file.compression == QLatin1String("none") && stored->size() == file.filesize)
+        return stored;
+    return {};
+}
+
+QByteArray TraxoParser::decompressBytes(const QByteArray &data, unsigned int size)
+{
+    QByteArray content;
+    if (!inflateExact(data, size, &content))
+        return {};
+    return content;
+}
+
+QPair<QString, QString> TraxoParser::calcChecksumsForFile(int index)
+{
+    const QSharedPointer<QByteArray> stored = getCompressedFile(index);
+    if (!stored)
+        return {};
+    QPair<QString, QString> sums(md5Hex(*stored), QString());
+    const FileTag &file = m_files.at(index);
+    QByteArray content;
+    if (file.compression == QLatin1String("flate") && file.filesize >= 0
+        && inflateExact(*stored, file.filesize, &content))
+        sums.second = md5Hex(content);
+    return sums;
+}
+
+bool TraxoParser::inflateExact(const QByteArray &data, qint64 maxSize, QByteArray *out)
+{
+    out->clear();
+    if (data.isEmpty() || maxSize < 0 || data.size() > std::numeric_limits<uInt>::max())
+        return false;
+
+    z_stream stream {};
+    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.constData()));
+    stream.avail_in = uInt(data.size());
+    if (inflateInit(&stream) != Z_OK)
+        return false;
+
+    // Grow with the output instead of trusting the declared size, which may
+    // be hostile; stop as soon as the stream yields more than allowed.
+    out->reserve(qsizetype(std::min<qint64>(maxSize, qint64(data.size()) * 4 + 65536)));
+    char chunk[65536];
+    int result = Z_OK;
+    for (;;) {
+        stream.next_out = reinterpret_cast<Bytef *>(chunk);
+        stream.avail_out = sizeof(chunk);
+        result = inflate(&stream, Z_NO_FLUSH);
+        if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR)
+            break;
+        const qsizetype produced = qsizetype(sizeof(chunk) - stream.avail_out);
+        if (out->size() + produced > maxSize) {
+            result = Z_BUF_ERROR;
+            break;
+        }
+        out->append(chunk, produced);
+        if (result == Z_STREAM_END)
+            break;
+        // No output and no input left: the data ended before the stream did.
+        if (produced == 0 && (result == Z_BUF_ERROR || stream.avail_in == 0))
+            break;
+    }
+    inflateEnd(&stream);
+    if (result != Z_STREAM_END) {
+        out->clear();
+        return false;
+    }
+    return true;
+}
+
+bool TraxoParser::checkHeader()
+{
+    if (m_iterator.empty() || !m_iterator.firstLine())
+        return false;
+    for (int lineNumber = 0; lineNumber < 10; ++lineNumber) {
+        const QByteArray &line = m_iterator.line();
+        // A line with a NUL byte is not text: the search ends there.
+        if (FileIterator::containsNulls(line))
+            return false;
+        if (line.startsWith(TRAXO_HEADER_LINE))
+            return true;
+        if (!m_iterator.nextLine())
+            return false;
+    }
+    return false;
+}
+
+void TraxoParser::readSections()
+{
+    QSharedPointer<SectionTag> section = findLastSection();
+    while (section) {
+        section->id = int(m_sections.size());
+        m_sections.append(*section);
+        section = findPreviousSection(*section);
+    }
+}
+
+void TraxoParser::readFiles()
+{
+    if (!m_iterator.firstLine())
+        return;
+    do {
+        if (!m_iterator.curLineStartsWithBytes(TRAXO_EMBEDDEDFILE_PREFIX)
+            || FileIterator::containsNulls(m_iterator.line()))
+            continue;
+        QSharedPointer<FileTag> file = parseFile();
+        if (!file)
+            continue;
+        file->id = int(m_files.size());
+        m_files.append(*file);
+        // Skip the stored data by landing on the last byte of the block: the
+        // rest of that line is read and the scan goes on with the line after
+        // the block. A jump that would not pass the marker line (empty or
+        // bogus blocksize) or leaves the file is not taken; the scan then
+        // simply advances line by line.
+        const qint64 lastBlockByte = qint64(file->position) + file->taglen + file->blocksize - 1;
+        if (file->blocksize > 0 && lastBlockByte >= m_iterator.curLineEnd() && lastBlockByte < m_iterator.getFileSize())
+            m_iterator.gotoPos(int(lastBlockByte));
+    } while (m_iterator.nextLine());
+}
+
+QSharedPointer<SectionTag> TraxoParser::findLastSection()
+{
+    if (!m_iterator.lastLine())
+        return {};
+    do {
+        const QByteArray &line = m_iterator.line();
+        if (FileIterator::containsNulls(line))
+            continue;
+        if (line.startsWith(TRAXO_SECTION_PREFIX)) {
+            if (QSharedPointer<SectionTag> section = parseSection(0))
+                return section;
+        } else if (m_mode == ParseTolerant) {
+            const qsizetype column = line.indexOf(TRAXO_SECTION_PREFIX);
+            if (column >= 0) {
+                if (QSharedPointer<SectionTag> section = parseSection(column))
+                    return section;
+            }
+        }
+    } while (m_iterator.prevLine());
+    return {};
+}
+
+QSharedPointer<SectionTag> TraxoParser::findPreviousSection(const SectionTag &section)
+{
+    if (section.previousmarker < 0)
+        return {};
+    // The chain must move strictly towards the start of the file: a link of
+    // 0, or one that lands on this or a later marker, would walk in a circle.
+    const auto isEarlier = [&section](const QSharedPointer<SectionTag> &candidate) {
+        return candidate && candidate->position < section.position;
+    };
+    const qint64 target = qint64(section.position) - 1 - section.previousmarker;
+    if (section.previousmarker == 0 || target < 0 || !m_iterator.gotoPos(int(target))) {
+        qCDebug(lcContainer) << "section" << section.id << "has no usable previousmarker" << section.previousmarker;
+        return {};
+    }
+    if (!FileIterator::containsNulls(m_iterator.line())) {
+        QSharedPointer<SectionTag> previous = parseSection(0);
+        if (isEarlier(previous))
+            return previous;
+    }
+    if (m_mode == ParseTolerant) {
+        for (int i = 0; i < 5; ++i)
+            m_iterator.prevLine();
+        for (int i = 0; i < 10; ++i) {
+            const QByteArray &line = m_iterator.line();
+            if (!FileIterator::containsNulls(line)) {
+                const qsizetype column = line.indexOf(TRAXO_SECTION_PREFIX);
+                if (column >= 0) {
+                    QSharedPointer<SectionTag> previous = parseSection(column);
+                    if (isEarlier(previous))
+                        return previous;
+                }
+            }
+            if (!m_iterator.nextLine())
+                break;
+        }
+    }
+    emitLog(QStringLiteral("Section chain of \"%1\" is broken before the section at byte %2: older sections are "
+                           "not read.\n")
+                .arg(m_fileName)
+                .arg(section.position),
+        LogWarning);
+    return {};
+}
+
+QSharedPointer<SectionTag> TraxoParser::parseSection(qsizetype column) const
+{
+    const QByteArray bytes = m_iterator.line().mid(column);
+    const QRegularExpressionMatch match = matchMarker(sectionRegex(), bytes);
+    if (!match.hasMatch())
+        return {};
+    auto section = QSharedPointer<SectionTag>::create();
+    section->position = int(qint64(m_iterator.curPos()) + column + 1);
+    section->taglen = int(match.capturedLength(0) - 1);
+    section->version = textField(match, bytes, 1);
+    section->creator = textField(match, bytes, 2);
+    section->title = textField(match, bytes, 3);
+    if (!intField(match, 4, &section->left) || !intField(match, 5, &section->size)
+        || !intField(match, 6, &section->index) || !intField(match, 9, &section->previousmarker))
+        return {};
+    section->md5section = match.captured(7);
+    section->previousmd5 = match.captured(8);
+    section->validationTag = makeValidationTag(section->md5section, column);
+    return section;
+}
+
+QSharedPointer<FileTag> TraxoParser::parseFile() const
+{
+    const QByteArray &bytes = m_iterator.line();
+    const QRegularExpressionMatch match = matchMarker(fileRegex(), bytes);
+    if (!match.hasMatch())
+        return {};
+    auto file = QSharedPointer<FileTag>::create();
+    file->position = m_iterator.curPos() + 1;
+    file->taglen = int(match.capturedLength(0) - 1);
+    file->filetype = textField(match, bytes, 1);
+    file->filename = textField(match, bytes, 2);
+    file->description = textField(match, bytes, 3);
+    file->comment = textField(match, bytes, 4);
+    file->compression = textField(match, bytes, 5);
+    if (!intField(match, 6, &file->filesize) || !intField(match, 7, &file->cfilesize)
+        || !intField(match, 8, &file->blocksize) || !intField(match, 9, &file->offset))
+        return {};
+    file->md5file = match.captured(10);
+    file->md5cfile = match.captured(11);
+    return file;
+}
+
+QByteArray TraxoParser::makeValidationTag(const QString &md5section, qsizetype column) const
+{
+    // From the tag's "<" (one past the "%") to the end of the line.
+    QByteArray tag = m_iterator.line().mid(column + 1);
+    const QByteArray stored = "[md5section:" + md5section.toLatin1() + ']';
+    const QByteArray zeros = QByteArray("[md5section:") + TRAXO_ZERO_MD5 + ']';
+    tag.replace(stored, zeros);
+    return tag;
+}
+
+} // namespace traxo

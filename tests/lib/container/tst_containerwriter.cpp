@@ -1,0 +1,226 @@
+#include "container/containermarkers.h"
+#include "container/containerwriter.h"
+#include "container/traxoparser.h"
+
+#include "containerbuilder.h"
+#include "testcommon.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <unistd.h>
+
+using namespace traxo;
+using testcommon::embeddedFile;
+
+class tst_ContainerWriter : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void createWritesLeadingAndHeader_data();
+    void createWritesLeadingAndHeader();
+    void createRefusesExistingFile();
+    void markerTextIsEscaped();
+    void refusesWhatCannotBeWritten_data();
+    void refusesWhatCannotBeWritten();
+    void appendReplacesTheFileAsAWhole();
+    void appendLeavesNoTemporaryFiles();
+    void appendToUnwritableDirectoryKeepsContainer();
+    void appendAfterMissingLineFeed();
+    void blockLayout();
+    void chainsToTheNewestSection();
+
+private:
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void tst_ContainerWriter::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+void tst_ContainerWriter::createWritesLeadingAndHeader_data()
+{
+    QTest::addColumn<QByteArray>("leading");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::addRow("plain container") << QByteArray() << QByteArray("%<--! $TRAXO_PDF [version:1.0]\n");
+    QTest::addRow("pdf header line first")
+        << QByteArray("%PDF-1.4\n") << QByteArray("%PDF-1.4\n%<--! $TRAXO_PDF [version:1.0]\n");
+    QTest::addRow("leading text without line feed gets one")
+        << QByteArray("%PDF-1.4") << QByteArray("%PDF-1.4\n%<--! $TRAXO_PDF [version:1.0]\n");
+}
+
+void tst_ContainerWriter::createWritesLeadingAndHeader()
+{
+    QFETCH(QByteArray, leading);
+    QFETCH(QByteArray, expected);
+
+    ContainerWriter writer;
+    QVERIFY(writer.create(path(QStringLiteral("new.traxo")), leading));
+    QCOMPARE(testcommon::readFile(path(QStringLiteral("new.traxo"))), expected);
+    TraxoParser parser(ParseStrict);
+    QVERIFY(parser.open(path(QStringLiteral("new.traxo"))));
+}
+
+void tst_ContainerWriter::createRefusesExistingFile()
+{
+    const QString file = path(QStringLiteral("data.pdf"));
+    QVERIFY(testcommon::writeFile(file, "precious"));
+    ContainerWriter writer;
+    QSignalSpy spy(&writer, qOverload<const QString &, int>(&ContainerWriter::log));
+    QVERIFY(!writer.create(file));
+    QVERIFY(!writer.errorString().isEmpty());
+    QCOMPARE(spy.size(), 1);
+    QVERIFY(spy.at(0).at(0).toString().startsWith(QStringLiteral("*** ERROR:")));
+    QCOMPARE(spy.at(0).at(1).toInt(), 2);
+    QCOMPARE(testcommon::readFile(file), QByteArray("precious"));
+}
+
+void tst_ContainerWriter::markerTextIsEscaped()
+{
+    const QString file = path(QStringLiteral("escape.traxo"));
+    auto section
+        = testcommon::containerSection(QStringLiteral("a]b\\c\nd"), { embeddedFile(QStringLiteral("x]y"), "z") });
+    section.creator = QStringLiteral("tool [v1]");
+    QVERIFY(testcommon::buildContainer(file, { section }));
+    const QByteArray bytes = testcommon::readFile(file);
+    QVERIFY(bytes.contains("[title:a\\]b\\\\c\\nd]"));
+    QVERIFY(bytes.contains("[creator:tool [v1\\]]"));
+    QVERIFY(bytes.contains("[filename:x\\]y]"));
+    TraxoParser parser(ParseStrict);
+    QVERIFY(parser.open(file));
+    QCOMPARE(parser.getSection(0)->title, QStringLiteral("a\\]b\\\\c\\nd"));
+    QCOMPARE(unescapeMarkerText(parser.getSection(0)->title), QStringLiteral("a]b\\c\nd"));
+    QCOMPARE(unescapeMarkerText(parser.getFile(0)->filename), QStringLiteral("x]y"));
+}
+
+void tst_ContainerWriter::refusesWhatCannotBeWritten_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("filename");
+
+    QTest::addRow("NUL in the title") << QStringLiteral("a") + QChar(0) << QStringLiteral("f.txt");
+    QTest::addRow("NUL in a file name") << QStringLiteral("t") << QStringLiteral("f") + QChar(0);
+    QTest::addRow("file name with a directory") << QStringLiteral("t") << QStringLiteral("../etc/passwd");
+    QTest::addRow("empty file name") << QStringLiteral("t") << QString();
+}
+
+void tst_ContainerWriter::refusesWhatCannotBeWritten()
+{
+    QFETCH(QString, title);
+    QFETCH(QString, filename);
+
+    const QString file = path(QStringLiteral("refuse.traxo"));
+    QVERIFY(testcommon::buildContainer(file, {}));
+    const QByteArray before = testcommon::readFile(file);
+    ContainerWriter writer;
+    QVERIFY(!writer.appendSection(file, testcommon::containerSection(title, { embeddedFile(filename, "data") })));
+    QVERIFY(!writer.errorString().isEmpty());
+    QCOMPARE(testcommon::readFile(file), before);
+}
+
+void tst_ContainerWriter::appendReplacesTheFileAsAWhole()
+{
+    // A second name for the old file keeps the old bytes: the new container
+    // was written beside it and renamed over the path, never patched in place.
+    const QString file = path(QStringLiteral("linked.traxo"));
+    const QString oldName = path(QStringLiteral("old.traxo"));
+    QVERIFY(testcommon::buildContainer(file, { testcommon::containerSection(QStringLiteral("one"), {}) }));
+    const QByteArray before = testcommon::readFile(file);
+    QCOMPARE(::link(QFile::encodeName(file).constData(), QFile::encodeName(oldName).constData()), 0);
+    ContainerWriter writer;
+    QVERIFY(writer.appendSection(file, testcommon::containerSection(QStringLiteral("two"), {})));
+    QCOMPARE(testcommon::readFile(oldName), before);
+    const QByteArray after = testcommon::readFile(file);
+    QVERIFY(after.size() > before.size());
+    QVERIFY(after.startsWith(before));
+}
+
+void tst_ContainerWriter::appendLeavesNoTemporaryFiles()
+{
+    const QString file = path(QStringLiteral("clean.traxo"));
+    QVERIFY(testcommon::buildContainer(file,
+        { testcommon::containerSection(QStringLiteral("one"), {}),
+            testcommon::containerSection(QStringLiteral("two"), {}) }));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList { "clean.traxo" });
+}
+
+void tst_ContainerWriter::appendToUnwritableDirectoryKeepsContainer()
+{
+    if (::geteuid() == 0)
+        QSKIP("root writes into read-only directories");
+    const QString sub = path(QStringLiteral("ro"));
+    QVERIFY(QDir().mkpath(sub));
+    const QString file = sub + QStringLiteral("/c.traxo");
+    QVERIFY(testcommon::buildContainer(file, { testcommon::containerSection(QStringLiteral("one"), {}) }));
+    const QByteArray before = testcommon::readFile(file);
+    QVERIFY(QFile::setPermissions(sub, QFile::ReadOwner | QFile::ExeOwner));
+    ContainerWriter writer;
+    const bool appended = writer.appendSection(file, testcommon::containerSection(QStringLiteral("two"), {}));
+    QFile::setPermissions(sub, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QVERIFY(!appended);
+    QVERIFY(!writer.errorString().isEmpty());
+    QCOMPARE(testcommon::readFile(file), before);
+}
+
+void tst_ContainerWriter::appendAfterMissingLineFeed()
+{
+    // A container cut after its header text (no line feed): the section must
+    // still start on a line of its own.
+    const QString file = path(QStringLiteral("nolf.traxo"));
+    QVERIFY(testcommon::writeFile(file, "%<--! $TRAXO_PDF [version:1.0]"));
+    ContainerWriter writer;
+    QVERIFY(writer.appendSection(
+        file, testcommon::containerSection(QStringLiteral("one"), { embeddedFile(QStringLiteral("a"), "a") })));
+    TraxoParser parser(ParseStrict);
+    QVERIFY(parser.open(file));
+    QCOMPARE(parser.getNumSections(), 1);
+    QCOMPARE(parser.getNumFiles(), 2);
+    const SectionTag section = *parser.getSection(0);
+    QCOMPARE(section.position - section.left, 31); // right after the inserted line feed
+    QCOMPARE(*parser.getFileContent(0), QByteArray("a"));
+}
+
+void tst_ContainerWriter::blockLayout()
+{
+    // Marker line, a line feed, the stored bytes, a line feed: offset 1 and
+    // blocksize = cfilesize + 2, so the next marker starts the next line.
+    const QByteArray block
+        = ContainerWriter::fileBlock(embeddedFile(QStringLiteral("a.txt"), "hello", ContainerWriter::None));
+    QCOMPARE(block,
+        QByteArray("%<--! $TRAXO_EMBEDDEDFILE_BEGIN [filetype:text/plain][filename:a.txt][desc:test file a.txt]"
+                   "[comment:][compression:none][filesize:5][cfilesize:5][blocksize:7][offset:1]"
+                   "[md5file:5d41402abc4b2a76b9719d911017c592][md5cfile:]-->\nhello\n"));
+}
+
+void tst_ContainerWriter::chainsToTheNewestSection()
+{
+    const QString file = path(QStringLiteral("chain.traxo"));
+    QVERIFY(testcommon::buildContainer(file, { testcommon::containerSection(QStringLiteral("one"), {}) }));
+    ContainerWriter writer;
+    QVERIFY(writer.appendFiles(file, { embeddedFile(QStringLiteral("loose"), "l") }));
+    QVERIFY(writer.appendSection(file, testcommon::containerSection(QStringLiteral("two"), {})));
+    TraxoParser parser(ParseStrict);
+    QVERIFY(parser.open(file));
+    QCOMPARE(parser.getNumSections(), 2);
+    const SectionTag newest = *parser.getSection(0);
+    const SectionTag oldest = *parser.getSection(1);
+    QCOMPARE(newest.previousmarker, newest.position - oldest.position);
+    QCOMPARE(newest.previousmd5, oldest.md5section);
+    QCOMPARE(newest.index, 1);
+    QCOMPARE(oldest.index, 0);
+    // The loose file lies between the sections and belongs to neither.
+    QCOMPARE(parser.getSectionlessFiles().size(), 1);
+    QCOMPARE(parser.getSectionlessFiles().at(0).filename, QStringLiteral("loose"));
+    QCOMPARE(newest.position - newest.left,
+        oldest.position - oldest.left + oldest.size + parser.getFile(1)->taglen + parser.getFile(1)->blocksize + 1);
+}
+
+QTEST_GUILESS_MAIN(tst_ContainerWriter)
+#include "tst_containerwriter.moc"
