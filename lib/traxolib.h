@@ -25,6 +25,7 @@
 
 // Summaries
 #include "summary/summary.h"
+#include "summary/summarycreator.h"
 #include "summary/summaryreader.h"
 #include "summary/summarywriter.h"
 #include "summary/vxmllevel1iter.h"
