@@ -163,8 +163,7 @@ Summary SummaryCreator::augmentSummary(const Summary &fromXml, const SectionTag 
 QString SummaryCreator::makeFileHash(const FileTag &tag, int sectionId)
 {
     return QStringLiteral("file: <%1>-<%2>-<%3>-<%4>")
-        .arg(QString::number(sectionId), unescapeMarkerText(tag.filename), tag.md5file,
-             QString::number(tag.filesize));
+        .arg(QString::number(sectionId), unescapeMarkerText(tag.filename), tag.md5file, QString::number(tag.filesize));
 }
 
 QString SummaryCreator::makeFileHash(const FileSummary &file, int sectionId)
