@@ -41,6 +41,12 @@
 #include "argfile/wsfile.h"
 
 // Query language
+#include "query/expressiontreenode.h"
+#include "query/expressionvalue.h"
+#include "query/queryerror.h"
+#include "query/queryparser.h"
+#include "query/querytypecheck.h"
+#include "query/returnvalue.h"
 
 // Workflow trees and diff
 
