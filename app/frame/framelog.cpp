@@ -1,0 +1,3 @@
+#include "framelog.h"
+
+Q_LOGGING_CATEGORY(lcFrame, "traxo.frame", QtInfoMsg)

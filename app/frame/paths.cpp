@@ -1,0 +1,238 @@
+#include "paths.h"
+
+#include "framelog.h"
+#include <QCoreApplication>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+const QString bundleSuffix = QStringLiteral("/Contents/MacOS");
+
+QString cleanAbsolute(const QString &path)
+{
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+bool isDirectory(const QString &path)
+{
+    return QFileInfo(path).isDir();
+}
+
+// Documentation may come either directly in a folder or in a "traxo"
+// sub-folder of it; the sub-folder wins when it exists.
+QString withTraxoSubfolder(const QString &dir)
+{
+    const QString sub = cleanAbsolute(dir + QStringLiteral("/traxo/"));
+    if (isDirectory(sub)) {
+        qCDebug(lcFrame) << sub;
+        return sub;
+    }
+    return cleanAbsolute(dir);
+}
+
+// The canonical form of path, or of its nearest existing ancestor with the
+// missing tail appended, so paths that do not exist yet can be compared.
+QString canonicalOrPlanned(const QString &path)
+{
+    QString existing = cleanAbsolute(path);
+    QStringList tail;
+    while (!QFileInfo::exists(existing)) {
+        const int slash = existing.lastIndexOf(QLatin1Char('/'));
+        if (slash <= 0)
+            return cleanAbsolute(path);
+        tail.prepend(existing.mid(slash + 1));
+        existing.truncate(slash);
+    }
+    QString result = QFileInfo(existing).canonicalFilePath();
+    for (const QString &part : tail)
+        result += QLatin1Char('/') + part;
+    return result;
+}
+
+} // namespace
+
+QString getBinaryDir()
+{
+    return makePathCanonical(QCoreApplication::applicationDirPath());
+}
+
+QString getApplicationDir()
+{
+    return getApplicationDirFor(getBinaryDir());
+}
+
+QString getCoreDir()
+{
+    return getCoreDirFor(getBinaryDir());
+}
+
+QString getBinDir()
+{
+    return getBinDirFor(getBinaryDir());
+}
+
+QString getTemplatesDir()
+{
+    return getTemplatesDirFor(getBinaryDir());
+}
+
+QString getExamplesDir()
+{
+    return getExamplesDirFor(getBinaryDir());
+}
+
+QString getDocDir()
+{
+    return getDocDirFor(getBinaryDir());
+}
+
+QString getApplicationDirFor(const QString &binaryDir)
+{
+    if (binaryDir.endsWith(bundleSuffix))
+        return cleanAbsolute(binaryDir + QStringLiteral("/../../.."));
+    return binaryDir;
+}
+
+QString getCoreDirFor(const QString &binaryDir)
+{
+    return cleanAbsolute(binaryDir + QStringLiteral("/../traxo-src/"));
+}
+
+QString getBinDirFor(const QString &binaryDir)
+{
+    return cleanAbsolute(getCoreDirFor(binaryDir) + QStringLiteral("/bin/"));
+}
+
+QString getTemplatesDirFor(const QString &binaryDir)
+{
+    const QString applicationDir = getApplicationDirFor(binaryDir);
+    const QStringList candidates = {
+        getCoreDirFor(binaryDir) + QStringLiteral("/res/templates/"),
+        applicationDir + QStringLiteral("/../res/templates/"),
+        applicationDir + QStringLiteral("/../templates/"),
+        applicationDir + QStringLiteral("/../traxobench/templates/"),
+    };
+    for (const QString &candidate : candidates) {
+        if (isDirectory(candidate))
+            return cleanAbsolute(candidate);
+    }
+    return cleanAbsolute(candidates.first());
+}
+
+QString getExamplesDirFor(const QString &binaryDir)
+{
+    const QString inCore = getCoreDirFor(binaryDir) + QStringLiteral("/examples/");
+    if (isDirectory(inCore))
+        return cleanAbsolute(inCore);
+    return cleanAbsolute(getApplicationDirFor(binaryDir) + QStringLiteral("/../examples/"));
+}
+
+QString getDocDirFor(const QString &binaryDir)
+{
+    const QString inCore = getCoreDirFor(binaryDir) + QStringLiteral("/doc/usage/");
+    qCDebug(lcFrame) << cleanAbsolute(inCore);
+    const QString coreDoc = withTraxoSubfolder(inCore);
+    if (isDirectory(coreDoc))
+        return coreDoc;
+
+    QDir dir(getApplicationDirFor(binaryDir));
+    qCDebug(lcFrame) << "application dir:" << dir.absolutePath();
+    dir.setPath(dir.absolutePath() + QStringLiteral("/.."));
+    qCDebug(lcFrame) << "up:" << QDir::cleanPath(dir.absolutePath());
+    dir.setPath(dir.absolutePath() + QStringLiteral("/doc/generated/usage"));
+    qCDebug(lcFrame) << "doc:" << QDir::cleanPath(dir.absolutePath());
+    return withTraxoSubfolder(dir.absolutePath());
+}
+
+QString joinPaths(const QString &a, const QString &b)
+{
+    return a + QDir::separator() + b;
+}
+
+QString firstExistingPath(const QString &base, const QStringList &candidates)
+{
+    for (const QString &candidate : candidates) {
+        const QString path = base + QDir::separator() + candidate;
+        if (QFileInfo::exists(path))
+            return path;
+    }
+    return QString();
+}
+
+QString firstExistingFile(const QString &base, const QStringList &candidates)
+{
+    for (const QString &candidate : candidates) {
+        const QString path = base + QLatin1Char('/') + candidate;
+        if (QFileInfo(path).isFile())
+            return path;
+    }
+    return QString();
+}
+
+QString makePathCanonical(const QString &path)
+{
+    return QFileInfo(path).canonicalFilePath();
+}
+
+QString makePathAbsolute(const QString &path)
+{
+    return QFileInfo(path).absoluteFilePath();
+}
+
+bool removeDirectory(const QString &dir)
+{
+    const QFileInfo top(dir);
+    // A link named as the directory to remove is removed itself, never
+    // followed into whatever it points at.
+    if (top.isSymLink())
+        return QFile::remove(top.absoluteFilePath());
+    if (!top.isDir())
+        return false;
+
+    bool ok = true;
+    // Hidden and system entries (dangling links) are listed too: leaving them
+    // behind would make the final rmdir fail.
+    const QFileInfoList entries = QDir(dir).entryInfoList(
+        QDir::Dirs | QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+    for (const QFileInfo &entry : entries) {
+        qCDebug(lcFrame) << "delete.." << entry.absoluteFilePath();
+        if (entry.isSymLink() || !entry.isDir())
+            ok = QFile::remove(entry.absoluteFilePath()) && ok;
+        else
+            ok = removeDirectory(entry.absoluteFilePath()) && ok;
+    }
+    return QDir().rmdir(top.absoluteFilePath()) && ok;
+}
+
+bool copyDirectory(const QString &from, const QString &to)
+{
+    const QString source = canonicalOrPlanned(from);
+    const QString target = canonicalOrPlanned(to);
+    if (source == target)
+        return true;
+    if (target.startsWith(source + QLatin1Char('/'))) {
+        qCDebug(lcFrame) << "copying:" << source << "into its own subtree" << target << "refused";
+        return false;
+    }
+    if (!QFileInfo(from).isDir())
+        return false;
+
+    bool ok = true;
+    const QFileInfoList entries = QDir(from).entryInfoList(
+        QDir::Dirs | QDir::Files | QDir::Hidden | QDir::NoSymLinks | QDir::NoDotAndDotDot, QDir::Unsorted);
+    for (const QFileInfo &entry : entries) {
+        const QString sourcePath = entry.absoluteFilePath();
+        const QString targetPath = QDir(to).absoluteFilePath(entry.fileName());
+        qCDebug(lcFrame) << "copying:" << sourcePath << "->" << targetPath;
+        if (entry.isDir()) {
+            QDir(to).mkdir(entry.fileName());
+            ok = copyDirectory(sourcePath, targetPath) && ok;
+        } else {
+            ok = QFile::copy(sourcePath, targetPath) && ok;
+        }
+    }
+    return ok;
+}

@@ -1,0 +1,56 @@
+#ifndef TRAXO_PATHS_H
+#define TRAXO_PATHS_H
+
+#include <QString>
+#include <QStringList>
+
+// Where the installed parts of TRAXObench (templates, help pages, examples,
+// helper programs) are found, relative to the running program. Every getter
+// returns an absolute, cleaned path without a trailing separator.
+//
+// Two layouts are supported: a source-style tree with a "traxo-src" folder
+// beside the program folder, and a flat tree (bin/, templates/, examples/,
+// doc/generated/usage/) as made by the build and by `cmake --install`. An
+// executable inside an application bundle (".../X.app/Contents/MacOS") counts
+// as living in the folder that holds the bundle.
+
+QString getBinaryDir();
+QString getApplicationDir();
+QString getCoreDir();
+QString getBinDir();
+QString getTemplatesDir();
+QString getExamplesDir();
+QString getDocDir();
+
+// The same rules for a program living in binaryDir; the getters above apply
+// them to the running program. Kept public so layouts can be checked without
+// moving an executable around.
+QString getApplicationDirFor(const QString &binaryDir);
+QString getCoreDirFor(const QString &binaryDir);
+QString getBinDirFor(const QString &binaryDir);
+QString getTemplatesDirFor(const QString &binaryDir);
+QString getExamplesDirFor(const QString &binaryDir);
+QString getDocDirFor(const QString &binaryDir);
+
+// a + native separator + b, nothing normalised.
+QString joinPaths(const QString &a, const QString &b);
+// The first base/candidate that exists (file or directory), or empty.
+QString firstExistingPath(const QString &base, const QStringList &candidates);
+// The first base/candidate that exists and is a file, or empty.
+QString firstExistingFile(const QString &base, const QStringList &candidates);
+// Empty for a path that does not exist.
+QString makePathCanonical(const QString &path);
+QString makePathAbsolute(const QString &path);
+
+// Removes dir with everything in it. A symbolic link inside is removed as a
+// link: the removal never reaches anything outside dir. Goes on after a
+// failed entry; returns true only when dir is gone.
+bool removeDirectory(const QString &dir);
+
+// Copies the contents of from into the existing directory to, recursively.
+// Symbolic links are skipped and existing files are not overwritten. Copying
+// a directory onto itself does nothing; copying it into its own subtree is
+// refused (it would never end). Returns true when every entry was copied.
+bool copyDirectory(const QString &from, const QString &to);
+
+#endif

@@ -1,0 +1,14 @@
+#include "vwaitcursor.h"
+
+#include <QApplication>
+#include <QCursor>
+
+VWaitCursor::VWaitCursor()
+{
+    QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+}
+
+VWaitCursor::~VWaitCursor()
+{
+    QApplication::restoreOverrideCursor();
+}

@@ -1,0 +1,24 @@
+# Templates, help pages and examples sit where the program looks for them
+# (app/frame/paths.h), both in the build tree and in an installed tree:
+#
+#   <tree>/bin/TRAXObench
+#   <tree>/templates/              report templates
+#   <tree>/examples/               example arg-files and containers
+#   <tree>/doc/generated/usage/    help pages
+#
+# They are copied on every build, so an edited page shows at the next run.
+add_custom_target(traxo_datafiles ALL
+  COMMAND ${CMAKE_COMMAND} -DFROM=${PROJECT_SOURCE_DIR}/templates -DTO=${CMAKE_BINARY_DIR}/templates
+    -P ${CMAKE_CURRENT_LIST_DIR}/copytree.cmake
+  COMMAND ${CMAKE_COMMAND} -DFROM=${PROJECT_SOURCE_DIR}/examples -DTO=${CMAKE_BINARY_DIR}/examples
+    -P ${CMAKE_CURRENT_LIST_DIR}/copytree.cmake
+  COMMAND ${CMAKE_COMMAND} -DFROM=${PROJECT_SOURCE_DIR}/doc -DTO=${CMAKE_BINARY_DIR}/doc/generated/usage
+    -P ${CMAKE_CURRENT_LIST_DIR}/copytree.cmake
+  COMMENT "Copying templates, examples and help pages beside the program"
+  VERBATIM)
+
+# The installed tree gets what the build tree holds, including examples the
+# build makes itself.
+install(DIRECTORY ${CMAKE_BINARY_DIR}/templates/ DESTINATION templates)
+install(DIRECTORY ${CMAKE_BINARY_DIR}/examples/ DESTINATION examples)
+install(DIRECTORY ${CMAKE_BINARY_DIR}/doc/generated/usage/ DESTINATION doc/generated/usage)
