@@ -41,12 +41,15 @@
 #include "argfile/wsfile.h"
 
 // Query language
+#include "query/cnfevaluation.h"
+#include "query/conjunctivenormalform.h"
 #include "query/expressiontreenode.h"
 #include "query/expressionvalue.h"
 #include "query/queryerror.h"
 #include "query/queryparser.h"
 #include "query/querytypecheck.h"
 #include "query/returnvalue.h"
+#include "query/traxofindquery.h"
 
 // Workflow trees and diff
 

@@ -1,14 +1,12 @@
 #include "queryparser.h"
 
+#include "query/querylogging.h"
 #include "query/querytypecheck.h"
 
-#include <QLoggingCategory>
 #include <QRegularExpression>
 
 #include <algorithm>
 #include <climits>
-
-Q_LOGGING_CATEGORY(lcQuery, "traxo.query", QtWarningMsg)
 
 namespace traxo {
 
@@ -215,7 +213,7 @@ QList<ExpressionValue> lexQuery(const QString &query, QList<QueryError> &errors)
         }
         position += int(whole.size());
     }
-    qCDebug(lcQuery) << "lexed" << tokens.size() << "tokens";
+    qCDebug(lcTraxoQuery) << "lexed" << tokens.size() << "tokens";
     return tokens;
 }
 
@@ -316,7 +314,7 @@ ExpressionTreeNodePtr createTree(const QList<ExpressionValue> &tokens, const QSt
         const ExpressionValue op = operators.takeLast();
         const int numArgs = op.numArgs();
         if (numArgs < 0 || subtrees.size() < numArgs) {
-            qCDebug(lcQuery) << "operator without operands:" << op.operatorName();
+            qCDebug(lcTraxoQuery) << "operator without operands:" << op.operatorName();
             return false;
         }
         ExpressionTreeNodePtr node = ExpressionTreeNode::create(op);
@@ -372,7 +370,7 @@ ExpressionTreeNodePtr createTree(const QList<ExpressionValue> &tokens, const QSt
         }
     }
     if (subtrees.size() != 1) {
-        qCDebug(lcQuery) << "tree building left" << subtrees.size() << "subtrees";
+        qCDebug(lcTraxoQuery) << "tree building left" << subtrees.size() << "subtrees";
         return {};
     }
     return subtrees.first();

@@ -1,0 +1,370 @@
+#include "cnfevaluation.h"
+
+#include <QStringList>
+
+namespace traxo {
+
+namespace {
+
+enum class EvaluationResult { Undetermined, True, False };
+
+using Evaluator = ReturnValue (*)(const ReturnValue &, const ReturnValue &);
+
+const QHash<QString, Evaluator> &evaluatorTable()
+{
+    static const QHash<QString, Evaluator> table {
+        { QStringLiteral("=="), evaluateEq },
+        { QStringLiteral("!="), evaluateNEq },
+        { QStringLiteral("<"), evaluateLess },
+        { QStringLiteral("<="), evaluateLessEq },
+        { QStringLiteral(">"), evaluateGreater },
+        { QStringLiteral(">="), evaluateGreaterEq },
+        { QStringLiteral("%contains"), evaluateContains },
+        { QStringLiteral("%matches"), evaluateMatches },
+        { QStringLiteral("%isapprox"), evaluateIsApprox },
+    };
+    return table;
+}
+
+// A literal with its variables resolved to indices and its attribute names
+// lower-cased once, rather than at every candidate.
+struct PreparedOperand
+{
+    CNFOperand::Kind kind = CNFOperand::Invalid;
+    int variable = -1;
+    QString attribute;
+    ReturnValue constant;
+};
+
+struct PreparedLiteral
+{
+    bool predicate = true;
+    bool negated = false;
+    bool knownOperator = false;
+    Evaluator evaluator = nullptr;
+    PreparedOperand left;
+    PreparedOperand right;
+};
+
+struct StaticParams
+{
+    QStringList variableNames;
+    QList<QList<CNFLiteralIndex>> variableLocations; // per variable index
+    QList<QHash<QString, ReturnValue>> candidates;
+    QList<QList<PreparedLiteral>> cnf;
+};
+
+struct DynamicParams
+{
+    QList<bool> used;
+    QList<int> assignment;
+    QList<QList<EvaluationResult>> results;
+};
+
+PreparedOperand prepareOperand(const CNFOperand &operand, const QStringList &variableNames)
+{
+    PreparedOperand prepared;
+    if (operand.isVariable()) {
+        prepared.kind = CNFOperand::Variable;
+        prepared.variable = int(variableNames.indexOf(operand.variableName()));
+        prepared.attribute = operand.variableAttribute().toLower();
+    } else if (operand.isString()) {
+        prepared.kind = CNFOperand::String;
+        prepared.constant = ReturnValue::fromString(operand.string());
+    }
+    return prepared;
+}
+
+ReturnValue operandToReturnValue(const StaticParams &s, const DynamicParams &d, const PreparedOperand &operand)
+{
+    switch (operand.kind) {
+    case CNFOperand::String:
+        return operand.constant;
+    case CNFOperand::Invalid:
+        return ReturnValue(ReturnValueType::InvalidOperand, QString());
+    case CNFOperand::Variable:
+        break;
+    }
+    const int candidate = operand.variable >= 0 ? d.assignment.at(operand.variable) : -1;
+    if (candidate < 0)
+        return ReturnValue(ReturnValueType::UnassignedVariable, QString());
+    const QHash<QString, ReturnValue> &table = s.candidates.at(candidate);
+    const auto it = table.constFind(operand.attribute);
+    if (it == table.constEnd())
+        return ReturnValue(ReturnValueType::MissingAttribute, QString());
+    return it.value();
+}
+
+EvaluationResult evaluatePredicate(const StaticParams &s, const DynamicParams &d, const PreparedLiteral &literal)
+{
+    const ReturnValue left = operandToReturnValue(s, d, literal.left);
+    const ReturnValue right = operandToReturnValue(s, d, literal.right);
+    if (left.isUnassignedVariable() || right.isUnassignedVariable())
+        return EvaluationResult::Undetermined;
+    const ReturnValue result = literal.evaluator(left, right);
+    return result.isBool() && result.toBool() ? EvaluationResult::True : EvaluationResult::False;
+}
+
+EvaluationResult evaluateBoolVariable(const StaticParams &s, const DynamicParams &d, const PreparedLiteral &literal)
+{
+    const ReturnValue value = operandToReturnValue(s, d, literal.left);
+    if (value.isUnassignedVariable())
+        return EvaluationResult::Undetermined;
+    return value.isBool() && value.toBool() ? EvaluationResult::True : EvaluationResult::False;
+}
+
+EvaluationResult evaluateLiteral(const StaticParams &s, const DynamicParams &d, const PreparedLiteral &literal)
+{
+    // A comparison with an operator of no evaluator is false, negated or not:
+    // an unknown test must never make a container match.
+    if (literal.predicate && !literal.knownOperator)
+        return EvaluationResult::False;
+    const EvaluationResult result
+        = literal.predicate ? evaluatePredicate(s, d, literal) : evaluateBoolVariable(s, d, literal);
+    if (!literal.negated || result == EvaluationResult::Undetermined)
+        return result;
+    return result == EvaluationResult::True ? EvaluationResult::False : EvaluationResult::True;
+}
+
+bool disjunctionIsSatisfiable(const QList<EvaluationResult> &results)
+{
+    for (const EvaluationResult r : results) {
+        if (r != EvaluationResult::False)
+            return true;
+    }
+    return false;
+}
+
+QString getVariableValue(const QHash<QString, ReturnValue> &candidate)
+{
+    if (candidate.value(QStringLiteral("iswfs")).toBool())
+        return QStringLiteral("workflowstep: %1").arg(candidate.value(QStringLiteral("title")).value());
+    if (candidate.value(QStringLiteral("isfile")).toBool())
+        return QStringLiteral("file: %1").arg(candidate.value(QStringLiteral("filename")).value());
+    return QStringLiteral("not a file of workflowstep ...");
+}
+
+QHash<QString, QString> getVariableAssociations(const StaticParams &s, const DynamicParams &d)
+{
+    QHash<QString, QString> associations;
+    for (int v = 0; v < s.variableNames.size(); ++v) {
+        const QString &name = s.variableNames.at(v);
+        if (!name.startsWith(QLatin1Char('@')))
+            associations.insert(name, getVariableValue(s.candidates.at(d.assignment.at(v))));
+    }
+    return associations;
+}
+
+// Evaluates the literals of the variable just bound; false as soon as one of
+// its disjunctions has become false.
+bool propagate(const StaticParams &s, DynamicParams &d, int variable)
+{
+    for (const CNFLiteralIndex &at : s.variableLocations.at(variable)) {
+        QList<EvaluationResult> &results = d.results[at.disjunctionIndex];
+        results[at.literalIndex] = evaluateLiteral(s, d, s.cnf.at(at.disjunctionIndex).at(at.literalIndex));
+        if (!disjunctionIsSatisfiable(results))
+            return false;
+    }
+    return true;
+}
+
+bool davisPutnam(const StaticParams &s, DynamicParams d, QHash<QString, QString> &bindings);
+
+bool evaluateVariables(const StaticParams &s, DynamicParams d, int variable, QHash<QString, QString> &bindings)
+{
+    if (!propagate(s, d, variable))
+        return false;
+    return davisPutnam(s, d, bindings);
+}
+
+// Binds the variables in list order to the candidates in candidate order and
+// backtracks when a disjunction has become false.
+bool davisPutnam(const StaticParams &s, DynamicParams d, QHash<QString, QString> &bindings)
+{
+    const int variable = int(d.assignment.indexOf(-1));
+    if (variable < 0) {
+        bindings = getVariableAssociations(s, d);
+        return true;
+    }
+    const bool unnamed = s.variableNames.at(variable).startsWith(QLatin1Char('@'));
+    for (int c = 0; c < s.candidates.size(); ++c) {
+        if (unnamed) {
+            d.assignment[variable] = c;
+            if (evaluateVariables(s, d, variable, bindings))
+                return true;
+            continue;
+        }
+        if (d.used.at(c))
+            continue;
+        d.assignment[variable] = c;
+        d.used[c] = true;
+        const bool found = evaluateVariables(s, d, variable, bindings);
+        d.used[c] = false;
+        if (found)
+            return true;
+    }
+    return false;
+}
+
+// An unnamed variable whose disjunctions name no other variable is satisfied
+// or not whatever the others are bound to. When no candidate satisfies it the
+// container cannot match, and saying so up front spares the search from
+// trying every combination of the variables bound before it: "the the the
+// nosuchword" would otherwise take candidates to the third power.
+bool independentVariablesSatisfiable(const StaticParams &s, const DynamicParams &start)
+{
+    for (int v = 0; v < s.variableNames.size(); ++v) {
+        if (!s.variableNames.at(v).startsWith(QLatin1Char('@')))
+            continue;
+        bool independent = true;
+        for (const CNFLiteralIndex &at : s.variableLocations.at(v)) {
+            for (const PreparedLiteral &literal : s.cnf.at(at.disjunctionIndex)) {
+                for (const PreparedOperand *operand : { &literal.left, &literal.right }) {
+                    if (operand->kind == CNFOperand::Variable && operand->variable != v)
+                        independent = false;
+                }
+            }
+        }
+        if (!independent)
+            continue;
+        bool satisfiable = false;
+        for (int c = 0; c < s.candidates.size() && !satisfiable; ++c) {
+            DynamicParams d = start;
+            d.assignment[v] = c;
+            satisfiable = propagate(s, d, v);
+        }
+        if (!satisfiable)
+            return false;
+    }
+    return true;
+}
+
+void appendText(QHash<QString, ReturnValue> &table, QStringList &texts, const QString &key, const ReturnValue &value)
+{
+    table.insert(key, value);
+    if (value.isString())
+        texts.append(value.value());
+}
+
+void appendUserAttributes(QHash<QString, ReturnValue> &table, QStringList &texts, const QStringList &keys,
+    const QHash<QString, QString> &values, const QString &separator)
+{
+    QStringList lowerKeys;
+    for (const QString &key : keys)
+        lowerKeys.append(key.toLower());
+    appendText(table, texts, QStringLiteral("userattrs"), ReturnValue::fromString(lowerKeys.join(separator)));
+    for (const QString &key : keys)
+        appendText(table, texts, QLatin1String("user:") + key.toLower(), ReturnValue::fromString(values.value(key)));
+}
+
+} // namespace
+
+QHash<QString, ReturnValue> convertStepToHash(const Workflowstep &step)
+{
+    QHash<QString, ReturnValue> table;
+    QStringList texts;
+    const auto text = [&](const char *key, const QString &value) {
+        appendText(table, texts, QLatin1String(key), ReturnValue::fromString(value));
+    };
+    text("hash", QStringLiteral("wfs:%1").arg(step.TagID));
+    appendText(table, texts, QStringLiteral("tagid"), ReturnValue::fromNumber(float(step.TagID)));
+    text("traxorootfile", step.TraxoRootFile);
+    text("timestamp", step.Timestamp);
+    text("title", step.Title);
+    text("description", step.Description);
+    text("comment", step.Comment);
+    text("command", step.Command);
+    text("tool", step.Tool);
+    text("toolpath", step.ToolPath);
+    text("host", step.Host);
+    text("user", step.User);
+    text("creator", step.Creator);
+    table.insert(QStringLiteral("iswfs"), ReturnValue::fromBool(true));
+    table.insert(QStringLiteral("isfile"), ReturnValue::fromBool(false));
+    appendUserAttributes(table, texts, step.userAttributeKeys, step.userAttributeValues, QStringLiteral("\n"));
+    table.insert(QStringLiteral("any"), ReturnValue::fromString(texts.join(QLatin1Char('\n'))));
+    return table;
+}
+
+QHash<QString, ReturnValue> convertFileToHash(const FileSummary &file, int stepTagId)
+{
+    QHash<QString, ReturnValue> table;
+    QStringList texts;
+    const auto text = [&](const char *key, const QString &value) {
+        appendText(table, texts, QLatin1String(key), ReturnValue::fromString(value));
+    };
+    const auto flag
+        = [&](const char *key, bool value) { table.insert(QLatin1String(key), ReturnValue::fromBool(value)); };
+    const auto number = [&](const char *key, int value) {
+        appendText(table, texts, QLatin1String(key), ReturnValue::fromNumber(float(value)));
+    };
+    const bool inFile = file.FilePurpose == QLatin1String("InFile");
+    text("hash", QStringLiteral("file:%1:%2").arg(stepTagId).arg(file.TagID));
+    number("tagid", file.TagID);
+    text("filename", file.Filename);
+    text("filepath", file.Filepath);
+    text("filetype", file.Filetype);
+    text("description", file.Description);
+    text("comment", file.Comment);
+    text("lastmodified", file.LastModified);
+    flag("embedded", file.Embedded);
+    flag("compressed", file.CompressedMethod == QLatin1String("flate"));
+    text("filepurpose", file.FilePurpose);
+    flag("isinfile", inFile);
+    flag("isoutfile", !inFile);
+    number("filesize", file.UncompressedSize);
+    number("cfilesize", file.CompressedSize);
+    text("md5", file.UncompressedMD5);
+    text("cmd5", file.CompressedMD5);
+    flag("iswfs", false);
+    flag("isfile", true);
+    number("parentid", stepTagId);
+    appendUserAttributes(table, texts, file.userAttributeKeys, file.userAttributeValues, QStringLiteral(", "));
+    table.insert(QStringLiteral("any"), ReturnValue::fromString(texts.join(QLatin1Char('\n'))));
+    return table;
+}
+
+bool evaluateCNF(const QList<Summary> &summaries, const ConjunctiveNormalForm &cnf, QHash<QString, QString> &bindings)
+{
+    bindings.clear();
+    StaticParams s;
+    for (const Summary &summary : summaries) {
+        s.candidates.append(convertStepToHash(summary));
+        for (const FileSummary &file : summary.files)
+            s.candidates.append(convertFileToHash(file, summary.TagID));
+    }
+
+    s.variableNames = cnf.variableNames();
+    s.variableLocations.resize(s.variableNames.size());
+    const QHash<QString, Evaluator> &evaluators = evaluatorTable();
+    DynamicParams d;
+    for (int i = 0; i < cnf.numDisjunctions(); ++i) {
+        const CNFDisjunction &disjunction = cnf.disjunctionAt(i);
+        QList<PreparedLiteral> literals;
+        for (int j = 0; j < disjunction.numLiterals(); ++j) {
+            const CNFLiteral &literal = disjunction.literalAt(j);
+            PreparedLiteral prepared;
+            prepared.predicate = literal.isPredicate();
+            prepared.negated = literal.isNegated();
+            prepared.evaluator = evaluators.value(literal.op(), nullptr);
+            prepared.knownOperator = prepared.evaluator != nullptr;
+            prepared.left = prepareOperand(literal.left(), s.variableNames);
+            if (literal.isPredicate())
+                prepared.right = prepareOperand(literal.right(), s.variableNames);
+            literals.append(prepared);
+            const QSet<QString> names = literal.variableNames();
+            for (const QString &name : names)
+                s.variableLocations[s.variableNames.indexOf(name)].append(CNFLiteralIndex { i, j });
+        }
+        s.cnf.append(literals);
+        d.results.append(QList<EvaluationResult>(disjunction.numLiterals(), EvaluationResult::Undetermined));
+    }
+    d.used = QList<bool>(s.candidates.size(), false);
+    d.assignment = QList<int>(s.variableNames.size(), -1);
+
+    if (!independentVariablesSatisfiable(s, d))
+        return false;
+    return davisPutnam(s, d, bindings);
+}
+
+} // namespace traxo

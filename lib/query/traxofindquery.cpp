@@ -1,0 +1,55 @@
+#include "traxofindquery.h"
+
+#include "query/cnfevaluation.h"
+#include "query/queryparser.h"
+#include "summary/summarycreator.h"
+
+namespace traxo {
+
+TraxoFindQuery::TraxoFindQuery(const QString &query)
+{
+    setQuery(query);
+}
+
+bool TraxoFindQuery::setQuery(const QString &query)
+{
+    m_query = query;
+    m_cnf.clear();
+    const ExpressionTreeNodePtr tree = parseQuery(query, m_errors);
+    if (!tree)
+        return false;
+    bool ok = false;
+    ConjunctiveNormalForm cnf = constructCNF(tree, &ok);
+    if (!ok) {
+        // Distributing || over && doubles the form for every disjunction of
+        // conjunctions; refusing is better than exhausting memory.
+        m_errors.append(QueryError(QueryErrorType::Error,
+            QStringLiteral("Error at position 0:\n query is too complex: its normal form would exceed %1 terms.")
+                .arg(MaxCNFTreeNodes),
+            0, query));
+        return false;
+    }
+    m_cnf = cnf;
+    return true;
+}
+
+bool TraxoFindQuery::matches(const QList<Summary> &summaries, QHash<QString, QString> *bindings) const
+{
+    QHash<QString, QString> scratch;
+    QHash<QString, QString> &target = bindings ? *bindings : scratch;
+    // An empty form would match every container; a query that failed to
+    // parse must not report every file as a hit.
+    if (!isValid()) {
+        target.clear();
+        return false;
+    }
+    return evaluateCNF(summaries, m_cnf, target);
+}
+
+bool TraxoFindQuery::matches(TraxoParser &parser, QHash<QString, QString> *bindings) const
+{
+    SummaryCreator creator;
+    return matches(creator.createSummaries(parser), bindings);
+}
+
+} // namespace traxo

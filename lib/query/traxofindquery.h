@@ -1,0 +1,47 @@
+#ifndef TRAXO_TRAXOFINDQUERY_H
+#define TRAXO_TRAXOFINDQUERY_H
+
+#include "query/conjunctivenormalform.h"
+#include "query/queryerror.h"
+#include "summary/summary.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+
+namespace traxo {
+
+class TraxoParser;
+
+// One query of the finder: parsed and converted once, then matched against
+// any number of containers.
+class TraxoFindQuery
+{
+public:
+    explicit TraxoFindQuery(const QString &query = QString());
+
+    // Parses the query and keeps its normal form; returns whether a tree was
+    // produced. Errors and warnings are kept for getErrors().
+    bool setQuery(const QString &query);
+
+    QString query() const { return m_query; }
+    bool isValid() const { return !containsErrors(m_errors); }
+    QList<QueryError> getErrors() const { return m_errors; }
+    const ConjunctiveNormalForm &cnf() const { return m_cnf; }
+
+    // Whether the steps and files of the summaries satisfy the query; bindings
+    // (may be null) receives the named variables of the first solution. An
+    // invalid query matches nothing.
+    bool matches(const QList<Summary> &summaries, QHash<QString, QString> *bindings = nullptr) const;
+    // The same for the container the parser has opened, through its summaries.
+    bool matches(TraxoParser &parser, QHash<QString, QString> *bindings = nullptr) const;
+
+private:
+    QString m_query;
+    QList<QueryError> m_errors;
+    ConjunctiveNormalForm m_cnf;
+};
+
+} // namespace traxo
+
+#endif

@@ -1,0 +1,352 @@
+#include "query/cnfevaluation.h"
+#include "query/conjunctivenormalform.h"
+#include "query/queryparser.h"
+#include "query/traxofindquery.h"
+
+#include <QtTest>
+
+using namespace traxo;
+
+namespace {
+
+FileSummary makeFile(int tagId, const QString &name, const QString &type, int size, const QString &purpose)
+{
+    FileSummary file;
+    file.TagID = tagId;
+    file.Filename = name;
+    file.Filetype = type;
+    file.UncompressedSize = size;
+    file.FilePurpose = purpose;
+    return file;
+}
+
+// Two steps, oldest first as the summary creator lists them. Candidates in
+// order: 0 step "Convert raw data", 1 raw.dat, 2 plot.pdf (big), 3 step "Make
+// report", 4 plot.pdf (small), 5 report.pdf, 6 notes.txt.
+QList<Summary> twoSteps()
+{
+    Summary convert;
+    convert.TagID = 1;
+    convert.Title = QStringLiteral("Convert raw data");
+    convert.Tool = QStringLiteral("convert");
+    convert.Timestamp = QStringLiteral("2010-01-05 13:07");
+    convert.userAttributeKeys = QStringList { QStringLiteral("Lab") };
+    convert.userAttributeValues.insert(QStringLiteral("Lab"), QStringLiteral("Bonn"));
+    convert.files << makeFile(0, "raw.dat", "dat", 2000, "InFile");
+    FileSummary plot = makeFile(1, "plot.pdf", "pdf", 123456789, "OutFile");
+    plot.Embedded = true;
+    plot.CompressedMethod = QStringLiteral("flate");
+    convert.files << plot;
+
+    Summary report;
+    report.TagID = 0;
+    report.Title = QStringLiteral("Make report");
+    report.Tool = QStringLiteral("latex");
+    report.Timestamp = QStringLiteral("2010-02-01 09:00");
+    report.files << makeFile(2, "plot.pdf", "pdf", 500, "InFile") << makeFile(3, "report.pdf", "pdf", 800, "OutFile");
+    FileSummary notes = makeFile(-1, "notes.txt", "txt", 10, "Undefined");
+    notes.userAttributeKeys = QStringList { QStringLiteral("Reviewer"), QStringLiteral("Round") };
+    notes.userAttributeValues.insert(QStringLiteral("Reviewer"), QStringLiteral("Ada"));
+    notes.userAttributeValues.insert(QStringLiteral("Round"), QStringLiteral("2"));
+    report.files << notes;
+    return { convert, report };
+}
+
+ConjunctiveNormalForm cnfOf(const QString &query)
+{
+    QList<QueryError> errors;
+    const ExpressionTreeNodePtr tree = parseQuery(query, errors);
+    if (!tree)
+        qWarning() << "query rejected:" << query << errors.value(0).errorMessage();
+    return constructCNF(tree);
+}
+
+QStringList describe(const QHash<QString, QString> &bindings)
+{
+    QStringList lines;
+    for (auto it = bindings.cbegin(); it != bindings.cend(); ++it)
+        lines << it.key() + QLatin1String(" = ") + it.value();
+    lines.sort();
+    return lines;
+}
+
+} // namespace
+
+class tst_CNFEvaluation : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void rewrites_data();
+    void rewrites();
+    void nullTreeGivesEmptyForm();
+    void variableLocations();
+    void stepTable();
+    void fileTable();
+    void matching_data();
+    void matching();
+    void noSummaries();
+    void unknownOperatorIsFalse_data();
+    void unknownOperatorIsFalse();
+    void invalidQueryMatchesNothing();
+    void tooComplexQueryIsRefused();
+    void wordThatMatchesNothingEndsTheSearch();
+};
+
+void tst_CNFEvaluation::rewrites_data()
+{
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QString>("cnf");
+
+    QTest::addRow("single comparison") << "x:filetype == pdf"
+                                       << "x:filetype == 'pdf'";
+    QTest::addRow("De Morgan over and") << "!(x:iswfs && y:isfile)"
+                                        << "!x:iswfs || !y:isfile";
+    QTest::addRow("De Morgan over or") << "!(x:iswfs || y:isfile)"
+                                       << "!x:iswfs\n!y:isfile";
+    QTest::addRow("De Morgan over an implicit and") << "!(a b)"
+                                                    << "!@unnamed-1:any %contains 'a' || !@unnamed-2:any %contains 'b'";
+    QTest::addRow("double negation") << "!!x:iswfs"
+                                     << "x:iswfs";
+    QTest::addRow("triple negation") << "!!!x:iswfs"
+                                     << "!x:iswfs";
+    QTest::addRow("negated comparison") << "!(x:filesize > 3)"
+                                        << "!x:filesize > '3'";
+    QTest::addRow("or over and") << "x:iswfs || (y:isfile && z:embedded)"
+                                 << "y:isfile || x:iswfs\nz:embedded || x:iswfs";
+    QTest::addRow("and over or on the left") << "(y:isfile && z:embedded) || x:iswfs"
+                                             << "y:isfile || x:iswfs\nz:embedded || x:iswfs";
+    QTest::addRow("two conjunctions")
+        << "(a:iswfs && b:iswfs) || (c:iswfs && d:iswfs)"
+        << "c:iswfs || a:iswfs\nd:iswfs || a:iswfs\nc:iswfs || b:iswfs\nd:iswfs || b:iswfs";
+    QTest::addRow("negation pushed through distribution") << "!(x:iswfs && (y:isfile || z:embedded))"
+                                                          << "!y:isfile || !x:iswfs\n!z:embedded || !x:iswfs";
+    QTest::addRow("a word") << "w"
+                            << "@unnamed-1:any %contains 'w'";
+    QTest::addRow("conjunction stays flat") << "a:iswfs && b:iswfs && c:iswfs"
+                                            << "a:iswfs\nb:iswfs\nc:iswfs";
+}
+
+void tst_CNFEvaluation::rewrites()
+{
+    QFETCH(QString, query);
+    QFETCH(QString, cnf);
+    QCOMPARE(cnfOf(query).toString(), cnf);
+}
+
+void tst_CNFEvaluation::nullTreeGivesEmptyForm()
+{
+    bool ok = false;
+    QCOMPARE(constructCNF(ExpressionTreeNodePtr(), &ok).numDisjunctions(), 0);
+    QVERIFY(ok);
+}
+
+void tst_CNFEvaluation::variableLocations()
+{
+    const ConjunctiveNormalForm cnf = cnfOf("y:isfile && (x:tagid == y:parentid || z:iswfs)");
+    QCOMPARE(cnf.variableNames(), QStringList({ "y", "x", "z" }));
+    const QMultiHash<QString, CNFLiteralIndex> locations = cnf.variableLocations();
+    QCOMPARE(locations.values("y").size(), 2);
+    QVERIFY(locations.values("x").contains(CNFLiteralIndex { 1, 0 }));
+    QVERIFY(locations.values("z").contains(CNFLiteralIndex { 1, 1 }));
+    QCOMPARE(cnf.disjunctionAt(1).variableLocations().values("y"), QList<int> { 0 });
+    QCOMPARE(cnf.literalAt(CNFLiteralIndex { 1, 0 }).variableNames(), QSet<QString>({ "x", "y" }));
+}
+
+void tst_CNFEvaluation::stepTable()
+{
+    const QHash<QString, ReturnValue> table = convertStepToHash(twoSteps().first());
+    QCOMPARE(table.value("hash"), ReturnValue::fromString("wfs:1"));
+    QCOMPARE(table.value("tagid"), ReturnValue::fromString("1"));
+    QCOMPARE(table.value("iswfs"), ReturnValue::fromBool(true));
+    QCOMPARE(table.value("isfile"), ReturnValue::fromBool(false));
+    QCOMPARE(table.value("userattrs"), ReturnValue::fromString("lab"));
+    QCOMPARE(table.value("user:lab"), ReturnValue::fromString("Bonn"));
+    QVERIFY(!table.contains("filename"));
+    // Every text value is searchable through "any", flags are not.
+    const QStringList any = table.value("any").value().split('\n');
+    QVERIFY(any.contains("wfs:1"));
+    QVERIFY(any.contains("Convert raw data"));
+    QVERIFY(any.contains("Bonn"));
+    QVERIFY(!any.contains("true"));
+}
+
+void tst_CNFEvaluation::fileTable()
+{
+    const Summary report = twoSteps().last();
+    const QHash<QString, ReturnValue> notes = convertFileToHash(report.files.at(2), report.TagID);
+    QCOMPARE(notes.value("hash"), ReturnValue::fromString("file:0:-1"));
+    QCOMPARE(notes.value("parentid"), ReturnValue::fromString("0"));
+    QCOMPARE(notes.value("isinfile"), ReturnValue::fromBool(false));
+    QCOMPARE(notes.value("isoutfile"), ReturnValue::fromBool(true)); // "Undefined" counts as output
+    QCOMPARE(notes.value("compressed"), ReturnValue::fromBool(false));
+    QCOMPARE(notes.value("userattrs"), ReturnValue::fromString("reviewer, round"));
+    QCOMPARE(notes.value("user:reviewer"), ReturnValue::fromString("Ada"));
+
+    const Summary convert = twoSteps().first();
+    const QHash<QString, ReturnValue> plot = convertFileToHash(convert.files.at(1), convert.TagID);
+    QCOMPARE(plot.value("filesize"), ReturnValue::fromString("1.23457e+08"));
+    QCOMPARE(plot.value("cfilesize"), ReturnValue::fromString("-1"));
+    QCOMPARE(plot.value("compressed"), ReturnValue::fromBool(true));
+    QCOMPARE(plot.value("embedded"), ReturnValue::fromBool(true));
+    QCOMPARE(plot.value("hash"), ReturnValue::fromString("file:1:1"));
+}
+
+void tst_CNFEvaluation::matching_data()
+{
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<bool>("matches");
+    QTest::addColumn<QStringList>("bindings");
+
+    const QString convert = QStringLiteral("workflowstep: Convert raw data");
+    const QString report = QStringLiteral("workflowstep: Make report");
+
+    QTest::addRow("file and step of their own kinds")
+        << "f:filetype == pdf && s:tool == convert" << true << QStringList { "f = file: plot.pdf", "s = " + convert };
+    QTest::addRow("two named variables need two files")
+        << "f:filetype == txt && g:filetype == txt" << false << QStringList {};
+    QTest::addRow("two named variables on two pdf files")
+        << "f:filetype == pdf && g:filetype == pdf && f:filesize > g:filesize && g:filesize > 600" << true
+        << QStringList { "f = file: plot.pdf", "g = file: report.pdf" };
+    QTest::addRow("unnamed variables may share a file")
+        << ":filetype == txt && :filetype == txt" << true << QStringList {};
+    QTest::addRow("a free word in any attribute, any case") << "BONN" << true << QStringList {};
+    QTest::addRow("a free word that is nowhere") << "nosuchword" << false << QStringList {};
+    QTest::addRow("free words may lie in different candidates") << "latex raw.dat" << true << QStringList {};
+    QTest::addRow("a missing user attribute under negation")
+        << "!(f:user:reviewer == ada)" << true << QStringList { "f = " + convert };
+    QTest::addRow("a user attribute by any case")
+        << "f:user:Reviewer == ADA" << true << QStringList { "f = file: notes.txt" };
+    QTest::addRow("a user attribute in brace form")
+        << "f:user{reviewer} == ada" << true << QStringList { "f = file: notes.txt" };
+    QTest::addRow("a flag binds the first step") << "f:iswfs" << true << QStringList { "f = " + convert };
+    QTest::addRow("first file larger than 1000 bytes")
+        << "f:isfile && f:filesize > 1000" << true << QStringList { "f = file: raw.dat" };
+    QTest::addRow("large sizes keep six digits") << "f:filesize == 123456789" << false << QStringList {};
+    QTest::addRow("large sizes compare as numbers")
+        << "f:filesize > 100000000" << true << QStringList { "f = file: plot.pdf" };
+    QTest::addRow("the six-digit text itself")
+        << "f:filesize == 1.23457e+08" << true << QStringList { "f = file: plot.pdf" };
+    QTest::addRow("a step paired with its file") << "x:iswfs && x:tagid == y:parentid && y:filename == notes.txt"
+                                                 << true << QStringList { "x = " + report, "y = file: notes.txt" };
+    QTest::addRow("the older step paired with its file")
+        << "x:iswfs && x:tagid == y:parentid && y:filename == raw.dat" << true
+        << QStringList { "x = " + convert, "y = file: raw.dat" };
+    QTest::addRow("a file paired with a step of another id")
+        << "x:iswfs && x:tagid == y:parentid && y:filename == notes.txt && x:tool == convert" << false
+        << QStringList {};
+    QTest::addRow("timestamps ordered as dates, earlier")
+        << "x:timestamp < 2010-01-10" << true << QStringList { "x = " + convert };
+    QTest::addRow("timestamps ordered as dates, later")
+        << "x:timestamp > 2010-01-10" << true << QStringList { "x = " + report };
+    QTest::addRow("wildcard ignores case")
+        << "f:filename %matches *.PDF" << true << QStringList { "f = file: plot.pdf" };
+    QTest::addRow("input flag") << "f:isinfile && f:filetype == pdf" << true << QStringList { "f = file: plot.pdf" };
+    QTest::addRow("hash of a file") << "f:hash == 'file:0:3'" << true << QStringList { "f = file: report.pdf" };
+    QTest::addRow("approximate size") << "f:filesize %isapprox 505" << true << QStringList { "f = file: plot.pdf" };
+    QTest::addRow("either of two") << "f:tool == latex || f:filetype == dat" << true
+                                   << QStringList { "f = file: raw.dat" };
+    QTest::addRow("no variables at all") << "'a' == 'b'" << true << QStringList {};
+}
+
+void tst_CNFEvaluation::matching()
+{
+    QFETCH(QString, query);
+    QFETCH(bool, matches);
+    QFETCH(QStringList, bindings);
+
+    const TraxoFindQuery findQuery(query);
+    QVERIFY2(findQuery.isValid(), qPrintable(findQuery.getErrors().value(0).errorMessage()));
+    QHash<QString, QString> found { { "stale", "entry" } };
+    QCOMPARE(findQuery.matches(twoSteps(), &found), matches);
+    QCOMPARE(describe(found), bindings);
+    QCOMPARE(findQuery.matches(twoSteps()), matches); // without a bindings table
+}
+
+void tst_CNFEvaluation::noSummaries()
+{
+    QVERIFY(TraxoFindQuery("'a' == 'b'").matches({}));
+    QVERIFY(!TraxoFindQuery("f:iswfs").matches({}));
+    QVERIFY(!TraxoFindQuery("word").matches({}));
+}
+
+void tst_CNFEvaluation::unknownOperatorIsFalse_data()
+{
+    QTest::addColumn<bool>("negated");
+    QTest::addRow("plain") << false;
+    QTest::addRow("negated") << true;
+}
+
+void tst_CNFEvaluation::unknownOperatorIsFalse()
+{
+    QFETCH(bool, negated);
+    ConjunctiveNormalForm cnf;
+    cnf.addDisjunction();
+    cnf.lastDisjunction().addLiteral(
+        CNFLiteral(negated, CNFOperand::fromVariable("f", "filename"), "~=", CNFOperand::fromString("raw.dat")));
+    QHash<QString, QString> bindings;
+    QVERIFY(!evaluateCNF(twoSteps(), cnf, bindings));
+    QVERIFY(bindings.isEmpty());
+
+    // The same literal with a known operator does match, so the refusal above
+    // is the operator's doing.
+    cnf.lastDisjunction().clear();
+    cnf.lastDisjunction().addLiteral(
+        CNFLiteral(negated, CNFOperand::fromVariable("f", "filename"), "==", CNFOperand::fromString("raw.dat")));
+    QVERIFY(evaluateCNF(twoSteps(), cnf, bindings));
+}
+
+void tst_CNFEvaluation::invalidQueryMatchesNothing()
+{
+    TraxoFindQuery query("x:filename");
+    QVERIFY(!query.isValid());
+    QCOMPARE(query.getErrors().size(), 1);
+    QCOMPARE(query.cnf().numDisjunctions(), 0);
+    QHash<QString, QString> bindings { { "stale", "entry" } };
+    QVERIFY(!query.matches(twoSteps(), &bindings));
+    QVERIFY(bindings.isEmpty());
+
+    // A warning alone leaves the query usable.
+    QVERIFY(query.setQuery("x:user:round > 1"));
+    QVERIFY(query.isValid());
+    QVERIFY(containsWarnings(query.getErrors()));
+    QVERIFY(query.matches(twoSteps()));
+}
+
+void tst_CNFEvaluation::tooComplexQueryIsRefused()
+{
+    QStringList pairs;
+    for (int i = 0; i < 20; ++i)
+        pairs << QStringLiteral("(v%1:iswfs && w%1:isfile)").arg(QChar('a' + i));
+    TraxoFindQuery query(pairs.join(" || "));
+    QVERIFY(!query.isValid());
+    QCOMPARE(query.getErrors().size(), 1);
+    QCOMPARE(query.getErrors().first().errorMessage(),
+        QStringLiteral("Error at position 0:\n query is too complex: its normal form would exceed 20000 terms."));
+    QVERIFY(!query.matches(twoSteps()));
+
+    // Six pairs distribute into 64 disjunctions and are accepted.
+    TraxoFindQuery smaller(pairs.mid(0, 6).join(" || "));
+    QVERIFY(smaller.isValid());
+    QCOMPARE(smaller.cnf().numDisjunctions(), 64);
+}
+
+void tst_CNFEvaluation::wordThatMatchesNothingEndsTheSearch()
+{
+    // Without knowing that the last word fails on its own, the search would
+    // try every combination of the three words before it: 400^3 bindings.
+    QList<Summary> summaries;
+    for (int i = 0; i < 40; ++i) {
+        Summary step;
+        step.TagID = i;
+        step.Title = QStringLiteral("the step %1").arg(i);
+        for (int j = 0; j < 9; ++j)
+            step.files << makeFile(j, QStringLiteral("the file %1").arg(j), "dat", j, "InFile");
+        summaries << step;
+    }
+    QVERIFY(!TraxoFindQuery("the the the nosuchword").matches(summaries));
+    QVERIFY(TraxoFindQuery("the the the file").matches(summaries));
+}
+
+QTEST_GUILESS_MAIN(tst_CNFEvaluation)
+#include "tst_cnfevaluation.moc"
