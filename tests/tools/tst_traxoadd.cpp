@@ -1,0 +1,420 @@
+#include "argfile/libraryinfo.h"
+#include "container/traxoparser.h"
+#include "summary/summaryreader.h"
+
+#include "testcommon.h"
+
+#include <QtTest>
+
+using namespace traxo;
+
+namespace {
+
+const QByteArray HeaderLine = "%<--! $TRAXO_PDF [version:1.0]\n";
+
+struct ToolRun
+{
+    int exitCode = -1;
+    QStringList lines;
+
+    QStringList linesStartingWith(const QString &prefix) const
+    {
+        QStringList found;
+        for (const QString &line : lines) {
+            if (line.startsWith(prefix))
+                found << line;
+        }
+        return found;
+    }
+};
+
+// Runs a built tool directly (not through its launcher) in a directory.
+ToolRun runTool(
+    const QString &tool, const QStringList &arguments, const QString &directory, const QByteArray &input = QByteArray())
+{
+    QProcess process;
+    process.setWorkingDirectory(directory);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(getBinaryDir() + QLatin1Char('/') + tool, arguments);
+    ToolRun run;
+    if (!process.waitForStarted(10000))
+        return run;
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.lines = QString::fromLocal8Bit(process.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return run;
+}
+
+QByteArray md5(const QByteArray &data)
+{
+    return QCryptographicHash::hash(data, QCryptographicHash::Md5).toHex();
+}
+
+// The summary of a section, read back from the container.
+Summary readSummary(TraxoParser &parser, int section)
+{
+    const QList<FileTag> files = parser.getFilesInSection(section);
+    if (files.isEmpty() || files.last().filename != QLatin1String("ws_summary.xml"))
+        return Summary();
+    const QSharedPointer<QByteArray> content = parser.getFileContent(files.last().id);
+    return content ? SummaryReader().readSummary(QString::fromUtf8(*content)) : Summary();
+}
+
+} // namespace
+
+class tst_TraxoAdd : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void errorsWriteNothing_data();
+    void errorsWriteNothing();
+    void stepIsRecordedInFull();
+    void argfileWithSyncCwd();
+    void optionalMissingFileIsAWarning();
+    void pretendWritesNothing();
+    void helpAndVersion_data();
+    void helpAndVersion();
+    void pdfWithHeaderLineGrows();
+    void embeddedContainerIsStoredCompressed();
+    void secondStepContinuesTheChain();
+    void copiesTheRootHistoryIntoANewContainer();
+
+    void traxodelRestoresTheContainer();
+    void traxodelRefuses_data();
+    void traxodelRefuses();
+    void traxodelTakesSeveralUndoTexts();
+
+private:
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+    void write(const QString &name, const QByteArray &content)
+    {
+        QDir().mkpath(QFileInfo(path(name)).absolutePath());
+        QVERIFY(testcommon::writeFile(path(name), content));
+    }
+    ToolRun traxoadd(const QStringList &arguments, const QByteArray &input = QByteArray())
+    {
+        return runTool("traxoadd", arguments, m_dir->path(), input);
+    }
+    ToolRun traxodel(const QStringList &arguments) { return runTool("traxodel", arguments, m_dir->path()); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void tst_TraxoAdd::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    write("data/in.txt", "input data\n");
+    write("data/out.bin", QByteArray("\x00\x01\x02 binary", 10));
+}
+
+void tst_TraxoAdd::errorsWriteNothing_data()
+{
+    QTest::addColumn<QString>("argfile");
+    QTest::addColumn<QString>("error");
+
+    QTest::addRow("missing input file") << "-O out.traxo -i data/missing.txt"
+                                        << "***ERROR file \"data/missing.txt\" does not exist";
+    QTest::addRow("missing root container given with -I") << "-O out.traxo -I root.traxo -i data/in.txt"
+                                                          << "***ERROR root container \"root.traxo\" does not exist";
+    QTest::addRow("root that is no container") << "-O out.traxo -I data/in.txt"
+                                               << "***ERROR root container \"data/in.txt\" is not a container";
+    QTest::addRow("unterminated quote") << "-O out.traxo -s title \"open"
+                                        << "***ERROR standard input cannot be read as an arg-file";
+    QTest::addRow("no output container") << "-i data/in.txt"
+                                         << "***ERROR no output container given: name one with -O or -A";
+    QTest::addRow("unknown option") << "-O out.traxo data/in.txt"
+                                    << "***ERROR unknown option found: data/in.txt";
+    QTest::addRow("option without its parameters") << "-O out.traxo -s title"
+                                                   << "***ERROR not enough parameters for option: -s";
+    QTest::addRow("unknown file flag") << "-O out.traxo -i data/in.txt -f shiny"
+                                       << "***ERROR \"shiny\" is no valid parameter for option -f";
+    const QString mismatch = "***ERROR \"data/in.txt\" has the MD5 checksum " + md5("input data\n")
+        + ", but \"data/in.md5\" says " + QByteArray(32, 'a');
+    QTest::addRow("checksum file disagrees") << "-O out.traxo -i data/in.txt -a md5file data/in.md5" << mismatch;
+    QTest::addRow("PDF output without header line") << "-O plain.pdf -i data/in.txt"
+                                                    << "***ERROR PDF \"plain.pdf\" does not carry the container header";
+    QTest::addRow("PDF output that does not exist") << "-O new.pdf -i data/in.txt"
+                                                    << "***ERROR PDF \"new.pdf\" does not exist";
+    QTest::addRow("existing file that is no container") << "-O data/in.txt -i data/out.bin"
+                                                        << "***ERROR \"data/in.txt\" exists and is not a container";
+    QTest::addRow("existing container that is not the root")
+        << "-O other.traxo -J root.traxo -i data/in.txt"
+        << "***ERROR output container \"other.traxo\" exists but the step continues the history of \"root.traxo\"";
+    QTest::addRow("missing directory of the output") << "-O nowhere/out.traxo"
+                                                     << "***ERROR the directory of output container";
+    QTest::addRow("arg-file that cannot be read") << "-O out.traxo -c missing.vcmd"
+                                                  << "***ERROR cannot read arg-file \"missing.vcmd\"";
+}
+
+void tst_TraxoAdd::errorsWriteNothing()
+{
+    QFETCH(QString, argfile);
+    QFETCH(QString, error);
+    write("data/in.md5", QByteArray(32, 'a') + "  data/in.txt\n");
+    write("plain.pdf", "%PDF-1.4\n1 0 obj\n<< >>\nendobj\n%%EOF\n");
+    write("other.traxo", HeaderLine);
+    const QByteArray pdfBefore = testcommon::readFile(path("plain.pdf"));
+    const QByteArray otherBefore = testcommon::readFile(path("other.traxo"));
+
+    const ToolRun run = traxoadd({ "--stdin" }, argfile.toUtf8());
+    QCOMPARE(run.exitCode, 1);
+    const QStringList errors = run.linesStartingWith("***ERROR");
+    QVERIFY2(!errors.isEmpty() && errors.first().startsWith(error), qPrintable(run.lines.join('\n')));
+    QVERIFY(!QFileInfo::exists(path("out.traxo")));
+    QVERIFY(!QFileInfo::exists(path("new.pdf")));
+    QCOMPARE(testcommon::readFile(path("plain.pdf")), pdfBefore);
+    QCOMPARE(testcommon::readFile(path("other.traxo")), otherBefore);
+    QCOMPARE(testcommon::readFile(path("data/in.txt")), QByteArray("input data\n"));
+}
+
+void tst_TraxoAdd::stepIsRecordedInFull()
+{
+    const ToolRun run = traxoadd({ "-O", "out.traxo", "-s", "title", "Fit [run 3]", "-s", "tool", "fitter", "-s",
+        "host", "lab-7", "-s", "user", "ann", "-U", "temperature", "21.5", "-i", "data/in.txt", "-a", "filetype",
+        "text/plain", "-f", "no-embed", "-o", "data/out.bin", "-f", "compress", "-u", "unit", "counts" });
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(run.linesStartingWith("***").isEmpty());
+
+    TraxoParser parser;
+    QVERIFY(parser.open(path("out.traxo")));
+    QCOMPARE(parser.getNumSections(), 1);
+    QCOMPARE(parser.getSection(0)->title, QString("Fit [run 3]").replace("]", "\\]"));
+    QCOMPARE(parser.getSection(0)->creator, QString("traxoadd 1.83.0.2990"));
+
+    // Only the output is embedded, compressed, followed by the summary.
+    const QList<FileTag> files = parser.getFilesInSection(0);
+    QCOMPARE(files.size(), 2);
+    QCOMPARE(files[0].filename, QString("out.bin"));
+    QCOMPARE(files[0].compression, QString("flate"));
+    QCOMPARE(files[0].md5file, QString(md5(QByteArray("\x00\x01\x02 binary", 10))));
+    QCOMPARE(*parser.getFileContent(files[0].id), QByteArray("\x00\x01\x02 binary", 10));
+
+    const Summary summary = readSummary(parser, 0);
+    QVERIFY(summary.valid);
+    QCOMPARE(summary.Title, QString("Fit [run 3]"));
+    QCOMPARE(summary.Tool, QString("fitter"));
+    QCOMPARE(summary.Host, QString("lab-7"));
+    QCOMPARE(summary.User, QString("ann"));
+    QCOMPARE(summary.Creator, QString("traxoadd 1.83.0.2990"));
+    QVERIFY(QDateTime::fromString(summary.Timestamp, Qt::ISODate).isValid());
+    QCOMPARE(summary.userAttributeKeys, QStringList { "temperature" });
+    QCOMPARE(summary.userAttributeValues.value("temperature"), QString("21.5"));
+    QCOMPARE(summary.files.size(), 2);
+
+    const FileSummary in = summary.files[0];
+    QCOMPARE(in.FilePurpose, QString("InFile"));
+    QCOMPARE(in.Filename, QString("in.txt"));
+    QCOMPARE(in.Filepath, QFileInfo(path("data")).absoluteFilePath());
+    QCOMPARE(in.Filetype, QString("text/plain"));
+    QVERIFY(!in.Embedded);
+    QVERIFY(in.GenerateMD5);
+    QCOMPARE(in.UncompressedSize, 11);
+    QCOMPARE(in.UncompressedMD5, QString(md5("input data\n")));
+
+    const FileSummary out = summary.files[1];
+    QCOMPARE(out.FilePurpose, QString("OutFile"));
+    QVERIFY(out.Embedded);
+    QCOMPARE(out.CompressedMethod, QString("flate"));
+    QCOMPARE(out.CompressedSize, files[0].cfilesize);
+    QCOMPARE(out.CompressedMD5, files[0].md5cfile);
+    QCOMPARE(out.UncompressedSize, 10);
+    QCOMPARE(out.userAttributeValues.value("unit"), QString("counts"));
+}
+
+void tst_TraxoAdd::argfileWithSyncCwd()
+{
+    write("project/steps/fit.vcmd",
+        "# paths are relative to this file\n--sync-cwd\n-A ../history.traxo\n-s title 'Fit $1'\n"
+        "-i ../../data/in.txt\n");
+    const ToolRun run = traxoadd({ "-c", "project/steps/fit.vcmd" });
+    QCOMPARE(run.exitCode, 0);
+    TraxoParser parser;
+    QVERIFY(parser.open(path("project/history.traxo")));
+    const Summary summary = readSummary(parser, 0);
+    QCOMPARE(summary.Title, QString("Fit $$1")); // a literal dollar, as the tokenizer spells it
+    QCOMPARE(summary.files.value(0).Filename, QString("in.txt"));
+}
+
+void tst_TraxoAdd::optionalMissingFileIsAWarning()
+{
+    const ToolRun run = traxoadd({ "-O", "out.traxo", "-i", "data/gone.txt", "-f", "optional", "-i", "data/in.txt" });
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.linesStartingWith("***WARNING"),
+        QStringList { "***WARNING optional file \"data/gone.txt\" is missing and is not recorded" });
+    TraxoParser parser;
+    QVERIFY(parser.open(path("out.traxo")));
+    const Summary summary = readSummary(parser, 0);
+    QCOMPARE(summary.files.size(), 1);
+    QCOMPARE(summary.files[0].Filename, QString("in.txt"));
+}
+
+void tst_TraxoAdd::pretendWritesNothing()
+{
+    const ToolRun run = traxoadd({ "--pretend", "-O", "out.traxo", "-i", "data/in.txt" });
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(!QFileInfo::exists(path("out.traxo")));
+    QVERIFY2(run.lines.join('\n').contains("would create \"" + QFileInfo(path("out.traxo")).absoluteFilePath()),
+        qPrintable(run.lines.join('\n')));
+    QVERIFY(run.lines.join('\n').contains(md5("input data\n")));
+}
+
+void tst_TraxoAdd::helpAndVersion_data()
+{
+    QTest::addColumn<QString>("tool");
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("expected");
+
+    QTest::addRow("traxoadd version") << "traxoadd"
+                                      << "--version"
+                                      << "traxoadd 1.83.0.2990 (traxolib 1.83.0.2990 of Jun 21 2013)";
+    QTest::addRow("traxoadd help") << "traxoadd"
+                                   << "-h"
+                                   << "usage: traxoadd [options]";
+    QTest::addRow("traxodel version") << "traxodel"
+                                      << "-V"
+                                      << "traxodel 1.83.0.2990 (traxolib 1.83.0.2990 of Jun 21 2013)";
+    QTest::addRow("traxodel help") << "traxodel"
+                                   << "--help"
+                                   << "usage: traxodel";
+}
+
+void tst_TraxoAdd::helpAndVersion()
+{
+    QFETCH(QString, tool);
+    QFETCH(QString, option);
+    QFETCH(QString, expected);
+    const ToolRun run = runTool(tool, { option }, m_dir->path());
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.lines.value(0).startsWith(expected), qPrintable(run.lines.value(0)));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList());
+}
+
+void tst_TraxoAdd::pdfWithHeaderLineGrows()
+{
+    const QByteArray pdf = "%PDF-1.4\n" + HeaderLine + "1 0 obj\n<< >>\nendobj\n%%EOF\n";
+    write("paper.pdf", pdf);
+    const ToolRun run = traxoadd({ "-A", "paper.pdf", "-s", "title", "Figure 2", "-i", "data/in.txt" });
+    QCOMPARE(run.exitCode, 0);
+    const QByteArray after = testcommon::readFile(path("paper.pdf"));
+    QVERIFY(after.startsWith(pdf));
+    TraxoParser parser;
+    QVERIFY(parser.open(path("paper.pdf")));
+    QCOMPARE(parser.getNumSections(), 1);
+    QCOMPARE(readSummary(parser, 0).TraxoRootFile, QString("paper.pdf"));
+}
+
+void tst_TraxoAdd::embeddedContainerIsStoredCompressed()
+{
+    QCOMPARE(traxoadd({ "-O", "inner.traxo", "-s", "title", "inner", "-i", "data/in.txt" }).exitCode, 0);
+    const ToolRun run = traxoadd({ "-O", "outer.traxo", "-i", "inner.traxo", "-f", "no-compress" });
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.linesStartingWith("***WARNING").size(), 1);
+
+    TraxoParser parser;
+    QVERIFY(parser.open(path("outer.traxo")));
+    QCOMPARE(parser.getNumSections(), 1); // the inner section is not mistaken for one of the outer
+    const QList<FileTag> files = parser.getFilesInSection(0);
+    QCOMPARE(files.size(), 2);
+    QCOMPARE(files[0].compression, QString("flate"));
+    QCOMPARE(*parser.getFileContent(files[0].id), testcommon::readFile(path("inner.traxo")));
+    QCOMPARE(readSummary(parser, 0).files.value(0).CompressedMethod, QString("flate"));
+}
+
+void tst_TraxoAdd::secondStepContinuesTheChain()
+{
+    QCOMPARE(traxoadd({ "-A", "h.traxo", "-s", "title", "one", "-i", "data/in.txt" }).exitCode, 0);
+    QCOMPARE(traxoadd({ "-A", "h.traxo", "-s", "title", "two", "-o", "data/out.bin" }).exitCode, 0);
+    TraxoParser parser;
+    QVERIFY(parser.open(path("h.traxo")));
+    QCOMPARE(parser.getNumSections(), 2);
+    QCOMPARE(parser.getSection(0)->title, QString("two"));
+    QCOMPARE(parser.getSection(1)->title, QString("one"));
+    QCOMPARE(parser.getSection(0)->previousmd5, parser.getSection(1)->md5section);
+    QCOMPARE(readSummary(parser, 1).Title, QString("one"));
+}
+
+void tst_TraxoAdd::copiesTheRootHistoryIntoANewContainer()
+{
+    QCOMPARE(traxoadd({ "-O", "root.traxo", "-s", "title", "one", "-i", "data/in.txt" }).exitCode, 0);
+    const QByteArray root = testcommon::readFile(path("root.traxo"));
+    const ToolRun run = traxoadd({ "-O", "derived.traxo", "-I", "root.traxo", "-s", "title", "two" });
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(testcommon::readFile(path("root.traxo")), root);
+    QVERIFY(testcommon::readFile(path("derived.traxo")).startsWith(root));
+    TraxoParser parser;
+    QVERIFY(parser.open(path("derived.traxo")));
+    QCOMPARE(parser.getNumSections(), 2);
+    QCOMPARE(readSummary(parser, 0).TraxoRootFile, QString("root.traxo"));
+}
+
+void tst_TraxoAdd::traxodelRestoresTheContainer()
+{
+    QCOMPARE(traxoadd({ "-A", "h.traxo", "-s", "title", "one", "-i", "data/in.txt" }).exitCode, 0);
+    const QByteArray before = testcommon::readFile(path("h.traxo"));
+    QCOMPARE(traxoadd({ "-A", "h.traxo", "-s", "title", "two", "-o", "data/out.bin" }).exitCode, 0);
+    QVERIFY(testcommon::readFile(path("h.traxo")) != before);
+
+    const ToolRun pretend = traxodel({ "--pretend", "h.traxo" });
+    QCOMPARE(pretend.exitCode, 0);
+    QVERIFY(testcommon::readFile(path("h.traxo")) != before);
+
+    const ToolRun run = traxodel({ "h.traxo" });
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(testcommon::readFile(path("h.traxo")), before);
+}
+
+void tst_TraxoAdd::traxodelRefuses_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("error");
+
+    QTest::addRow("container without steps") << HeaderLine << "holds no workflow step to remove";
+    QTest::addRow("file that is no container") << QByteArray("just text\n") << "is not a container";
+    QTest::addRow("newest step not at the end") << QByteArray() << "is not at the end of the file";
+}
+
+void tst_TraxoAdd::traxodelRefuses()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, error);
+    if (content.isEmpty()) {
+        QCOMPARE(traxoadd({ "-A", "c.traxo", "-i", "data/in.txt" }).exitCode, 0);
+        content = testcommon::readFile(path("c.traxo")) + "trailing bytes\n";
+    }
+    write("c.traxo", content);
+    // A second, removable container must not lose its step either.
+    QCOMPARE(traxoadd({ "-A", "ok.traxo", "-i", "data/in.txt" }).exitCode, 0);
+    const QByteArray ok = testcommon::readFile(path("ok.traxo"));
+
+    const ToolRun run = traxodel({ "<DelWorkflowStep>ok.traxo</DelWorkflowStep><DelWorkflowStep>c.traxo"
+                                   "</DelWorkflowStep>" });
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.linesStartingWith("***ERROR").value(0).contains(error), qPrintable(run.lines.join('\n')));
+    QCOMPARE(testcommon::readFile(path("c.traxo")), content);
+    QCOMPARE(testcommon::readFile(path("ok.traxo")), ok);
+}
+
+void tst_TraxoAdd::traxodelTakesSeveralUndoTexts()
+{
+    write("a.traxo", HeaderLine);
+    write("b.traxo", HeaderLine);
+    QCOMPARE(traxoadd({ "-O", "a.traxo", "-O", "b.traxo", "-i", "data/in.txt" }).exitCode, 0);
+    QVERIFY(testcommon::readFile(path("a.traxo")) != HeaderLine);
+    const ToolRun run = traxodel({ "<DelWorkflowStep>a.traxo</DelWorkflowStep><DelWorkflowStep>b.traxo"
+                                   "</DelWorkflowStep>" });
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(testcommon::readFile(path("a.traxo")), HeaderLine);
+    QCOMPARE(testcommon::readFile(path("b.traxo")), HeaderLine);
+}
+
+QTEST_GUILESS_MAIN(tst_TraxoAdd)
+#include "tst_traxoadd.moc"
