@@ -151,6 +151,8 @@ void tst_TraxoAdd::errorsWriteNothing_data()
         << "***ERROR output container \"other.traxo\" exists but the step continues the history of \"root.traxo\"";
     QTest::addRow("missing directory of the output") << "-O nowhere/out.traxo"
                                                      << "***ERROR the directory of output container";
+    QTest::addRow("arg-file that names itself") << "-O out.traxo -c loop.vcmd"
+                                                << "***ERROR arg-file \"loop.vcmd\" names itself through -c";
     QTest::addRow("arg-file that cannot be read") << "-O out.traxo -c missing.vcmd"
                                                   << "***ERROR cannot read arg-file \"missing.vcmd\"";
 }
@@ -162,6 +164,7 @@ void tst_TraxoAdd::errorsWriteNothing()
     write("data/in.md5", QByteArray(32, 'a') + "  data/in.txt\n");
     write("plain.pdf", "%PDF-1.4\n1 0 obj\n<< >>\nendobj\n%%EOF\n");
     write("other.traxo", HeaderLine);
+    write("loop.vcmd", "-s title loop\n-c loop.vcmd\n");
     const QByteArray pdfBefore = testcommon::readFile(path("plain.pdf"));
     const QByteArray otherBefore = testcommon::readFile(path("other.traxo"));
 
