@@ -1,15 +1,12 @@
 #include "paths.h"
 
 #include "framelog.h"
-#include <QCoreApplication>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 namespace {
-
-const QString bundleSuffix = QStringLiteral("/Contents/MacOS");
 
 QString cleanAbsolute(const QString &path)
 {
@@ -54,16 +51,6 @@ QString canonicalOrPlanned(const QString &path)
 
 } // namespace
 
-QString getBinaryDir()
-{
-    return makePathCanonical(QCoreApplication::applicationDirPath());
-}
-
-QString getApplicationDir()
-{
-    return getApplicationDirFor(getBinaryDir());
-}
-
 QString getCoreDir()
 {
     return getCoreDirFor(getBinaryDir());
@@ -76,24 +63,17 @@ QString getBinDir()
 
 QString getTemplatesDir()
 {
-    return getTemplatesDirFor(getBinaryDir());
+    return getTemplatesDirFor(getBinaryDir(), getApplicationDir());
 }
 
 QString getExamplesDir()
 {
-    return getExamplesDirFor(getBinaryDir());
+    return getExamplesDirFor(getBinaryDir(), getApplicationDir());
 }
 
 QString getDocDir()
 {
-    return getDocDirFor(getBinaryDir());
-}
-
-QString getApplicationDirFor(const QString &binaryDir)
-{
-    if (binaryDir.endsWith(bundleSuffix))
-        return cleanAbsolute(binaryDir + QStringLiteral("/../../.."));
-    return binaryDir;
+    return getDocDirFor(getBinaryDir(), getApplicationDir());
 }
 
 QString getCoreDirFor(const QString &binaryDir)
@@ -106,9 +86,8 @@ QString getBinDirFor(const QString &binaryDir)
     return cleanAbsolute(getCoreDirFor(binaryDir) + QStringLiteral("/bin/"));
 }
 
-QString getTemplatesDirFor(const QString &binaryDir)
+QString getTemplatesDirFor(const QString &binaryDir, const QString &applicationDir)
 {
-    const QString applicationDir = getApplicationDirFor(binaryDir);
     const QStringList candidates = {
         getCoreDirFor(binaryDir) + QStringLiteral("/res/templates/"),
         applicationDir + QStringLiteral("/../res/templates/"),
@@ -122,15 +101,15 @@ QString getTemplatesDirFor(const QString &binaryDir)
     return cleanAbsolute(candidates.first());
 }
 
-QString getExamplesDirFor(const QString &binaryDir)
+QString getExamplesDirFor(const QString &binaryDir, const QString &applicationDir)
 {
     const QString inCore = getCoreDirFor(binaryDir) + QStringLiteral("/examples/");
     if (isDirectory(inCore))
         return cleanAbsolute(inCore);
-    return cleanAbsolute(getApplicationDirFor(binaryDir) + QStringLiteral("/../examples/"));
+    return cleanAbsolute(applicationDir + QStringLiteral("/../examples/"));
 }
 
-QString getDocDirFor(const QString &binaryDir)
+QString getDocDirFor(const QString &binaryDir, const QString &applicationDir)
 {
     const QString inCore = getCoreDirFor(binaryDir) + QStringLiteral("/doc/usage/");
     qCDebug(lcFrame) << cleanAbsolute(inCore);
@@ -138,7 +117,7 @@ QString getDocDirFor(const QString &binaryDir)
     if (isDirectory(coreDoc))
         return coreDoc;
 
-    QDir dir(getApplicationDirFor(binaryDir));
+    QDir dir(applicationDir);
     qCDebug(lcFrame) << "application dir:" << dir.absolutePath();
     dir.setPath(dir.absolutePath() + QStringLiteral("/.."));
     qCDebug(lcFrame) << "up:" << QDir::cleanPath(dir.absolutePath());

@@ -1,6 +1,8 @@
 #ifndef TRAXO_PATHS_H
 #define TRAXO_PATHS_H
 
+#include "argfile/libraryinfo.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -14,23 +16,24 @@
 // executable inside an application bundle (".../X.app/Contents/MacOS") counts
 // as living in the folder that holds the bundle.
 
-QString getBinaryDir();
-QString getApplicationDir();
+// The program's folder and the installation folder come from the library.
+using traxo::getApplicationDir;
+using traxo::getBinaryDir;
+
 QString getCoreDir();
 QString getBinDir();
 QString getTemplatesDir();
 QString getExamplesDir();
 QString getDocDir();
 
-// The same rules for a program living in binaryDir; the getters above apply
-// them to the running program. Kept public so layouts can be checked without
-// moving an executable around.
-QString getApplicationDirFor(const QString &binaryDir);
+// The same rules for a program in binaryDir installed in applicationDir; the
+// getters above apply them to the running program. Public so that layouts
+// can be checked without moving an executable around.
 QString getCoreDirFor(const QString &binaryDir);
 QString getBinDirFor(const QString &binaryDir);
-QString getTemplatesDirFor(const QString &binaryDir);
-QString getExamplesDirFor(const QString &binaryDir);
-QString getDocDirFor(const QString &binaryDir);
+QString getTemplatesDirFor(const QString &binaryDir, const QString &applicationDir);
+QString getExamplesDirFor(const QString &binaryDir, const QString &applicationDir);
+QString getDocDirFor(const QString &binaryDir, const QString &applicationDir);
 
 // a + native separator + b, nothing normalised.
 QString joinPaths(const QString &a, const QString &b);
