@@ -2,7 +2,7 @@
 #include "argfile/quoting.h"
 #include "argfile/traxorunner.h"
 #include "container/traxoparser.h"
-#include "summary/summaryreader.h"
+#include "summary/summarycreator.h"
 
 #include "testcommon.h"
 
@@ -125,8 +125,12 @@ void tst_ToolRunners::addThenDeleteRestoresTheContainer()
     QVERIFY(tags[1].cfilesize < result.size());
     QCOMPARE(*parser.getFileContent(tags[1].id), result);
 
-    const Summary summary = SummaryReader().readSummary(QString::fromUtf8(*parser.getFileContent(tags[2].id)));
+    const QList<Summary> summaries = SummaryCreator().createSummaries(parser);
+    QCOMPARE(summaries.size(), 2); // oldest first, no unmatched files
+    QCOMPARE(summaries[0].Title, QString("first"));
+    const Summary summary = summaries[1];
     QVERIFY(summary.valid);
+    QCOMPARE(summary.TagID, 0);
     QCOMPARE(summary.Title, step.title());
     QCOMPARE(summary.Description, step.description());
     QCOMPARE(summary.Comment, step.comment());
@@ -141,7 +145,14 @@ void tst_ToolRunners::addThenDeleteRestoresTheContainer()
     QCOMPARE(summary.Creator, QString("traxoadd 1.83.0.2990"));
     QCOMPARE(summary.userAttributeKeys, (QStringList { "temperature", "operator" }));
     QCOMPARE(summary.userAttributeValues.value("operator"), QString("Ann"));
-    QCOMPARE(summary.files.size(), 2);
+    // The two declared files, tied to their markers, then the summary's own
+    // marker, which the summary does not declare.
+    QCOMPARE(summary.files.size(), 3);
+    QCOMPARE(summary.files[0].TagID, tags[0].id);
+    QCOMPARE(summary.files[1].TagID, tags[1].id);
+    QCOMPARE(summary.files[2].TagID, tags[2].id);
+    QCOMPARE(summary.files[2].Filename, QString("ws_summary.xml"));
+    QCOMPARE(summary.files[2].FilePurpose, QString("Undefined"));
     const FileSummary inSummary = summary.files[0];
     QCOMPARE(inSummary.FilePurpose, QString("InFile"));
     QCOMPARE(inSummary.Filename, QString("raw data.csv"));
