@@ -65,6 +65,7 @@ private slots:
     void traxodelGetsItsArgumentOnTheCommandLine();
     void directExecutableWithPy2Exe();
     void crashIsNoSuccess();
+    void executableThatCannotStart();
 };
 
 void tst_TraxoRunner::versionTexts()
@@ -243,6 +244,16 @@ void tst_TraxoRunner::crashIsNoSuccess()
     QCOMPARE(tool.runner.runProcess(QString()), -1002);
     QCOMPARE(tool.collector.messages.last(), QString("traxoadd crashed\n"));
     QCOMPARE(tool.collector.levels.last(), 2);
+}
+
+void tst_TraxoRunner::executableThatCannotStart()
+{
+    FakeTool<TraxodelRunner> tool;
+    QVERIFY(tool.install("traxodel.exe", "not a program, and not executable either\n"));
+    tool.runner.setUsePy2Exe(true);
+    QCOMPARE(tool.runner.runProcess("x.traxo"), -1001);
+    QCOMPARE(tool.collector.messages, QStringList { "traxodel failed to start\n" });
+    QCOMPARE(tool.collector.levels, QList<int> { 2 });
 }
 
 QTEST_GUILESS_MAIN(tst_TraxoRunner)
