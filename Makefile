@@ -49,9 +49,16 @@ run: deps build
 		$(BUILD)/bin/TRAXObench $$demo; \
 	else \
 		echo "No DISPLAY: running TRAXObench for a few seconds in a virtual X server."; \
+		rm -f $(BUILD)/screenshot.png; \
 		xvfb-run -a -s "-screen 0 1280x900x24" sh -c \
-			"$(BUILD)/bin/TRAXObench $$demo & pid=\$$!; sleep 6; import -window root $(BUILD)/screenshot.png; kill \$$pid"; \
-		echo "Screenshot saved to $(BUILD)/screenshot.png"; \
+			"$(BUILD)/bin/TRAXObench $$demo & pid=\$$!; sleep 6; \
+			 if kill -0 \$$pid 2>/dev/null; then import -window root $(BUILD)/screenshot.png; kill \$$pid; \
+			 else wait \$$pid; fi"; \
+		if [ -f $(BUILD)/screenshot.png ]; then \
+			echo "Screenshot saved to $(BUILD)/screenshot.png"; \
+		else \
+			echo "TRAXObench ended before the screenshot (see its message above); no screenshot taken."; \
+		fi; \
 	fi
 
 install: build
