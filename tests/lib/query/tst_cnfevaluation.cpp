@@ -1,8 +1,13 @@
+#include "container/containerwriter.h"
+#include "container/traxoparser.h"
 #include "query/cnfevaluation.h"
 #include "query/conjunctivenormalform.h"
 #include "query/queryparser.h"
 #include "query/traxofindquery.h"
+#include "summary/summarywriter.h"
 
+#include <QCryptographicHash>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace traxo;
@@ -91,6 +96,7 @@ private slots:
     void invalidQueryMatchesNothing();
     void tooComplexQueryIsRefused();
     void wordThatMatchesNothingEndsTheSearch();
+    void matchesAnOpenedContainer();
 };
 
 void tst_CNFEvaluation::rewrites_data()
@@ -346,6 +352,39 @@ void tst_CNFEvaluation::wordThatMatchesNothingEndsTheSearch()
     }
     QVERIFY(!TraxoFindQuery("the the the nosuchword").matches(summaries));
     QVERIFY(TraxoFindQuery("the the the file").matches(summaries));
+}
+
+void tst_CNFEvaluation::matchesAnOpenedContainer()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath("run.traxo");
+
+    Summary step;
+    step.Title = QStringLiteral("Fit the curve");
+    step.Tool = QStringLiteral("fitter");
+    FileSummary data = makeFile(-1, "points.csv", "csv", 5, "InFile");
+    data.Embedded = true;
+    data.CompressedMethod = QStringLiteral("none");
+    data.UncompressedMD5 = QString::fromLatin1(QCryptographicHash::hash("1,2\n", QCryptographicHash::Md5).toHex());
+    data.UncompressedSize = 4;
+    step.files << data;
+
+    ContainerWriter::Section section;
+    section.title = step.Title;
+    section.files << ContainerWriter::File { "csv", "points.csv", {}, {}, "1,2\n", ContainerWriter::None };
+    section.summary = SummaryWriter::writeSummaryUtf8(step);
+    ContainerWriter writer;
+    QVERIFY2(writer.create(path) && writer.appendSection(path, section), qPrintable(writer.errorString()));
+
+    TraxoParser parser(ParseTolerant);
+    QVERIFY(parser.open(path));
+    QHash<QString, QString> bindings;
+    QVERIFY(TraxoFindQuery("s:tool == fitter && f:filename %matches *.csv && f:embedded").matches(parser, &bindings));
+    QCOMPARE(describe(bindings), QStringList({ "f = file: points.csv", "s = workflowstep: Fit the curve" }));
+    // The summary file itself is one of the section's files.
+    QVERIFY(TraxoFindQuery("f:filename == ws_summary.xml").matches(parser));
+    QVERIFY(!TraxoFindQuery("f:filename == other.csv").matches(parser));
 }
 
 QTEST_GUILESS_MAIN(tst_CNFEvaluation)
