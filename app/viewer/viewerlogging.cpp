@@ -1,0 +1,3 @@
+#include "viewer/viewerlogging.h"
+
+Q_LOGGING_CATEGORY(lcViewer, "traxo.viewer", QtWarningMsg)
