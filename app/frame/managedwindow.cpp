@@ -1,5 +1,8 @@
 #include "managedwindow.h"
 
+#include "windowlist.h"
+
+#include <QEvent>
 #include <QMenuBar>
 
 ManagedWindow::ManagedWindow(QWidget *parent, Qt::WindowFlags flags)
@@ -47,4 +50,13 @@ void ManagedWindow::createWindow(const QString &type, const QString &filename)
 void ManagedWindow::createWindow(const QString &type)
 {
     m_sharedMenu.createWindow(type);
+}
+
+void ManagedWindow::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    const bool titleShown = event->type() == QEvent::WindowTitleChange || event->type() == QEvent::ModifiedChange;
+    WindowList *list = WindowList::globalInstance();
+    if (titleShown && list && list->findWindow(this) >= 0)
+        list->updateAllMenus();
 }

@@ -36,6 +36,10 @@ public slots:
     void createWindow(const QString &type, const QString &filename);
     void createWindow(const QString &type);
 
+protected:
+    // Keeps every Windows menu in step with this window's title.
+    void changeEvent(QEvent *event) override;
+
 private:
     SharedMenu m_sharedMenu;
     QMenu *m_windowMenu = nullptr;

@@ -221,7 +221,11 @@ void WindowList::updateWindowMenu(QMenu &menu)
 
     for (const auto &entry : std::as_const(m_windows)) {
         ManagedWindow *window = entry.first;
-        QAction *action = menu.addAction(window->windowTitle());
+        // A title carrying the modification placeholder shows it as the
+        // window bar does: "*" while modified, nothing otherwise.
+        QString title = window->windowTitle();
+        title.replace(QStringLiteral("[*]"), window->isWindowModified() ? QStringLiteral("*") : QString());
+        QAction *action = menu.addAction(title);
         action->setCheckable(true);
         action->setChecked(window == m_activeWindow);
         connect(action, &QAction::triggered, window, &ManagedWindow::activate);

@@ -86,6 +86,7 @@ private slots:
     void nextAndPreviousWrapAround_data();
     void nextAndPreviousWrapAround();
     void windowsMenuListsWindowsAndDropsClosedOnes();
+    void windowsMenuShowsModifiedWindows();
     void menuBarOrder_data();
     void menuBarOrder();
     void toolsMenuCreatesWindows();
@@ -261,6 +262,18 @@ void tst_WindowList::windowsMenuListsWindowsAndDropsClosedOnes()
     const QStringList remaining = { "next Window", "previous Window", "--", "viewer a.traxo", "viewer c.traxo" };
     QCOMPARE(menuTexts(a->getWindowMenu()), remaining);
     QCOMPARE(menuTexts(c->getWindowMenu()), remaining);
+}
+
+void tst_WindowList::windowsMenuShowsModifiedWindows()
+{
+    ManagedWindow *window = m_list->createWindow(QStringLiteral("Run"), QStringLiteral("x.vcmd"));
+    ManagedWindow *other = m_list->createWindow(QStringLiteral("View"));
+    // No explicit rebuild: a title change updates every Windows menu.
+    window->setWindowTitle(QStringLiteral("x.vcmd[*] - Run"));
+    QCOMPARE(menuTexts(other->getWindowMenu()).at(3), QStringLiteral("x.vcmd - Run"));
+    window->setWindowModified(true);
+    QCOMPARE(menuTexts(other->getWindowMenu()).at(3), QStringLiteral("x.vcmd* - Run"));
+    QCOMPARE(menuTexts(window->getWindowMenu()).at(3), QStringLiteral("x.vcmd* - Run"));
 }
 
 void tst_WindowList::menuBarOrder_data()
