@@ -95,13 +95,18 @@ void UnTRAXOPreferencesWindow::initWidgets()
 
 QString UnTRAXOPreferencesWindow::templateForPath(const QString &path, bool useDefault)
 {
+    return templateForPath(path, useDefault, getTemplatesDir());
+}
+
+QString UnTRAXOPreferencesWindow::templateForPath(const QString &path, bool useDefault, const QString &templatesDir)
+{
     if (useDefault)
         return defaultTemplate;
     const QString normalised = QDir::fromNativeSeparators(path);
     if (!normalised.contains(QLatin1Char('/')))
         return defaultTemplate;
     const QString name = QFileInfo(normalised).fileName();
-    if (name.isEmpty() || !QFileInfo::exists(getTemplatesDir() + QLatin1Char('/') + name))
+    if (name.isEmpty() || !QFileInfo::exists(templatesDir + QLatin1Char('/') + name))
         return defaultTemplate;
     return name;
 }

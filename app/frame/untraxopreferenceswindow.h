@@ -17,6 +17,7 @@ public:
     // The template name OK stores for the text of the template edit: only
     // names of files in the templates directory, else the default template.
     static QString templateForPath(const QString &path, bool useDefault);
+    static QString templateForPath(const QString &path, bool useDefault, const QString &templatesDir);
 
 public slots:
     int exec() override;

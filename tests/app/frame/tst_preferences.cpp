@@ -1,4 +1,3 @@
-#include "frame/paths.h"
 #include "frame/preferences.h"
 #include "frame/untraxopreferenceswindow.h"
 #include "frame/vsettings.h"
@@ -14,7 +13,6 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
-#include <QTemporaryFile>
 #include <QTimer>
 #include <QtTest>
 
@@ -362,15 +360,15 @@ void tst_Preferences::templatePathRule()
     QFETCH(bool, useDefault);
     QFETCH(QString, stored);
 
-    // A template of our own in the templates folder, gone after the row.
-    QVERIFY(QDir().mkpath(getTemplatesDir()));
-    QTemporaryFile own(getTemplatesDir() + QStringLiteral("/tst-preferences-XXXXXX.htm"));
-    QVERIFY(own.open());
-    const QString name = QFileInfo(own.fileName()).fileName();
+    QTemporaryDir templates;
+    const QString name = QStringLiteral("mine.htm");
+    QFile own(templates.filePath(name));
+    QVERIFY(own.open(QIODevice::WriteOnly));
+    own.close();
     // Chosen elsewhere, but with the same name: only the name counts.
     path.replace(QStringLiteral("<path>"), QStringLiteral("/some/other/place/") + name);
     stored.replace(QStringLiteral("<name>"), name);
-    QCOMPARE(UnTRAXOPreferencesWindow::templateForPath(path, useDefault), stored);
+    QCOMPARE(UnTRAXOPreferencesWindow::templateForPath(path, useDefault, templates.path()), stored);
 }
 
 void tst_Preferences::cancelLeavesSettingsAlone()
