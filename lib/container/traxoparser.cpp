@@ -2,10 +2,13 @@
 
 #include "container/containerlogging.h"
 #include "container/containermarkers.h"
+#include "container/inflater.h"
 
 #include <QCryptographicHash>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSaveFile>
 
 #include <zlib.h>
 
@@ -435,6 +438,86 @@ QByteArray TraxoParser::makeValidationTag(const QString &md5section, qsizetype c
     const QByteArray zeros = QByteArray("[md5section:") + TRAXO_ZERO_MD5 + ']';
     tag.replace(stored, zeros);
     return tag;
+}
+
+bool TraxoParser::writeFileToDisk(int index, const QString &path)
+{
+    QElapsedTimer timer;
+    timer.start();
+    emitLog(QStringLiteral("[writeFileToDisk] file: %1").arg(path), LogInfo);
+
+    const QSharedPointer<FileTag> file = getFile(index);
+    if (!file) {
+        emitLog(QStringLiteral("*** ERROR: there is no embedded file %1.").arg(index), LogError);
+        return false;
+    }
+    const bool flate = file->compression == QLatin1String("flate");
+    if (!flate && file->compression != QLatin1String("none")) {
+        emitLog(QStringLiteral("*** ERROR: invalid compression method."), LogError);
+        return false;
+    }
+
+    // The target is replaced only by a complete file: a failure leaves it
+    // (and any older file of that name) as it was.
+    QSaveFile out(path);
+    out.setDirectWriteFallback(false);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return false;
+
+    const int length = file->cfilesize;
+    emitLog(QStringLiteral("original/embedded file size: %1/%2 MB (%3/%4 bytes)")
+                .arg(file->filesize / 1024.0 / 1024.0, 0, 'f', 2)
+                .arg(length / 1024.0 / 1024.0, 0, 'f', 2)
+                .arg(file->filesize)
+                .arg(length),
+        LogInfo);
+    qCDebug(lcContainer) << "writeFileToDisk" << path << file->filesize << length;
+
+    const qint64 start = qint64(file->position) + file->taglen + file->offset;
+    if (length < 0 || start < 0 || start + length > std::numeric_limits<int>::max()) {
+        emitLog(QStringLiteral("*** ERROR: the stored data of %1 lies outside the container.").arg(file->filename),
+            LogError);
+        return false;
+    }
+
+    constexpr int chunkSize = 4194304;
+    Inflater inflater;
+    bool written = true;
+    for (int done = 0; done < length;) {
+        const int chunk = qMin(length - done, chunkSize);
+        const QByteArray bytes = getBytes(int(start) + done, chunk);
+        if (bytes.size() != chunk) {
+            emitLog(QStringLiteral("*** ERROR: the stored data of %1 lies outside the container.").arg(file->filename),
+                LogError);
+            return false;
+        }
+        done += chunk;
+        if (flate) {
+            inflater.inflateData(bytes, [&out, &written](const char *data, int size) {
+                written = out.write(data, size) == size;
+                return written;
+            });
+            if (written && !inflater.isValid())
+                break;
+        } else {
+            written = out.write(bytes) == bytes.size();
+        }
+        if (!written) {
+            emitLog(QStringLiteral("*** ERROR: IO Error."), LogError);
+            return false;
+        }
+    }
+    // A stream must end exactly with its stored bytes.
+    if (flate && (!inflater.isValid() || !inflater.hasFinished())) {
+        emitLog(QStringLiteral("*** ERROR: Could not decompress data from file %1").arg(path), LogError);
+        return false;
+    }
+    if (!out.commit()) {
+        emitLog(QStringLiteral("*** ERROR: IO Error."), LogError);
+        return false;
+    }
+    emitLog(QStringLiteral("[writeFileToDisk] total: %1s.").arg(timer.elapsed() / 1000.0, 0, 'f', 2), LogInfo);
+    return true;
 }
 
 } // namespace traxo

@@ -60,8 +60,10 @@ public:
     // MD5 of the stored bytes and, for "flate", of the inflated bytes.
     QPair<QString, QString> calcChecksumsForFile(int index);
 
-    // writeFileToDisk(int index, const QString &path) belongs here: it
-    // extracts one embedded file and is built with the extraction classes.
+    // Extracts one embedded file in a single call. The file appears under
+    // path only once complete (and, for "flate", once its stream has ended);
+    // on failure an existing file there is left as it was.
+    bool writeFileToDisk(int index, const QString &path);
 
 private:
     bool checkHeader();
