@@ -12,6 +12,7 @@
 #include "container/containermarkers.h"
 #include "container/containerwriter.h"
 #include "container/extractee.h"
+#include "container/extractionqueue.h"
 #include "container/fileiterator.h"
 #include "container/filetag.h"
 #include "container/inflater.h"
@@ -21,6 +22,7 @@
 #include "container/sectiontag.h"
 #include "container/traxoparser.h"
 #include "container/validatee.h"
+#include "container/validationqueue.h"
 #include "container/validator.h"
 
 // Summaries

@@ -1,0 +1,272 @@
+#include "container/validationqueue.h"
+
+#include "container/containerlogging.h"
+#include "container/traxoparser.h"
+
+#include <QSet>
+
+#include <limits>
+
+namespace traxo {
+
+namespace {
+
+const QString flateCompression = QStringLiteral("flate");
+const QString runLabel = QStringLiteral("validation finished");
+
+int clampedOffset(qint64 value)
+{
+    return value < 0 || value > std::numeric_limits<int>::max() ? -1 : int(value);
+}
+
+} // namespace
+
+ValidationQueue::ValidationQueue(TraxoParser *parser, int sliceSize, QObject *parent)
+    : m_parser(parser)
+    , m_sliceSize(sliceSize > 0 ? sliceSize : DefaultSliceSize)
+{
+    setParent(parent);
+    m_stopWatch.publishToLogSignal(this);
+}
+
+Validatee ValidationQueue::validateeFromSection(const SectionTag &section)
+{
+    Validatee entry;
+    entry.kind = SectionValidatee;
+    entry.id = section.id;
+    entry.start = clampedOffset(qint64(section.position) - section.left);
+    entry.length = section.size;
+    entry.tagPosition = section.position;
+    entry.validationTag = section.validationTag;
+    entry.md5 = section.md5section;
+    entry.name = section.title.isEmpty() ? QStringLiteral("<no title>") : section.title;
+    return entry;
+}
+
+Validatee ValidationQueue::validateeFromFile(const FileTag &file)
+{
+    Validatee entry;
+    entry.kind = FileValidatee;
+    entry.id = file.id;
+    entry.start = clampedOffset(qint64(file.position) + file.taglen + file.offset);
+    const bool flate = file.compression == flateCompression;
+    entry.length = flate ? file.cfilesize : file.filesize;
+    entry.md5 = file.md5file;
+    entry.md5c = flate ? file.md5cfile : QString();
+    entry.name = file.filename;
+    return entry;
+}
+
+Validatee ValidationQueue::validateeFromSavedFile(const SavedFile &savedFile)
+{
+    Validatee entry;
+    entry.kind = SavedFileValidatee;
+    entry.length = savedFile.size;
+    entry.md5 = savedFile.md5;
+    entry.name = savedFile.filename;
+    return entry;
+}
+
+void ValidationQueue::clear(TraxoParser *parser)
+{
+    m_entries.clear();
+    m_savedFile.close();
+    m_parser = parser;
+    m_bytesDone = 0;
+    m_tagFed = false;
+    m_total = 0;
+    m_doneOverall = 0;
+}
+
+void ValidationQueue::reset(TraxoParser *parser)
+{
+    clear(parser);
+    m_stopWatch.start(runLabel, true);
+}
+
+void ValidationQueue::reinit(TraxoParser *parser)
+{
+    clear(parser);
+}
+
+void ValidationQueue::append(const Validatee &entry)
+{
+    // An idle queue that is given work again times the new run.
+    if (!m_stopWatch.isRunning())
+        m_stopWatch.start(runLabel, true);
+    m_total += qMax(entry.length, 0);
+    m_entries.append(entry);
+}
+
+void ValidationQueue::repopulate(TraxoParser *parser)
+{
+    reset(parser);
+    if (!m_parser)
+        return;
+    const QList<SectionTag> sections = m_parser->getSections();
+    for (auto it = sections.crbegin(); it != sections.crend(); ++it)
+        append(validateeFromSection(*it));
+    const QList<FileTag> files = m_parser->getFiles();
+    for (const FileTag &file : files)
+        append(validateeFromFile(file));
+}
+
+void ValidationQueue::addValidatees(const QList<int> &fileIds, const QList<int> &sectionIds)
+{
+    if (!m_parser)
+        return;
+    const QSet<int> wantedSections(sectionIds.cbegin(), sectionIds.cend());
+    const QSet<int> wantedFiles(fileIds.cbegin(), fileIds.cend());
+    const QList<SectionTag> sections = m_parser->getSections();
+    for (auto it = sections.crbegin(); it != sections.crend(); ++it) {
+        if (it->id != -1 && wantedSections.contains(it->id))
+            append(validateeFromSection(*it));
+    }
+    const QList<FileTag> files = m_parser->getFiles();
+    for (const FileTag &file : files) {
+        if (file.id != -1 && wantedFiles.contains(file.id))
+            append(validateeFromFile(file));
+    }
+}
+
+void ValidationQueue::addValidatees(const QList<SavedFile> &savedFiles)
+{
+    for (const SavedFile &savedFile : savedFiles)
+        append(validateeFromSavedFile(savedFile));
+}
+
+bool ValidationQueue::startEntry(const Validatee &entry)
+{
+    m_validator.reinit(entry.md5, entry.md5c);
+    m_tagFed = false;
+    if (entry.length < 0)
+        return false;
+    if (entry.kind == SavedFileValidatee) {
+        m_savedFile.close();
+        m_savedFile.setFileName(entry.name);
+        return m_savedFile.open(QIODevice::ReadOnly);
+    }
+    return m_parser && entry.start >= 0;
+}
+
+QByteArray ValidationQueue::readChunk(const Validatee &entry, int chunk)
+{
+    if (chunk <= 0)
+        return QByteArray();
+    if (entry.kind == SavedFileValidatee)
+        return m_savedFile.read(chunk);
+    return m_parser ? m_parser->getBytes(entry.start + m_bytesDone, chunk) : QByteArray();
+}
+
+void ValidationQueue::feedTagIfDue(const Validatee &entry)
+{
+    if (entry.kind != SectionValidatee || m_tagFed || qint64(entry.start) + m_bytesDone != entry.tagPosition)
+        return;
+    m_validator.update(entry.validationTag);
+    m_bytesDone += int(entry.validationTag.size());
+    m_doneOverall += entry.validationTag.size();
+    m_tagFed = true;
+}
+
+bool ValidationQueue::process()
+{
+    if (m_entries.isEmpty()) {
+        emitProgress();
+        return false;
+    }
+
+    const Validatee entry = m_entries.first();
+    if (m_bytesDone == 0 && !m_tagFed && !startEntry(entry)) {
+        complete(entry, false);
+        emitProgress();
+        return !m_entries.isEmpty();
+    }
+
+    // A section whose tag stands at its very start gets the stand-in first.
+    feedTagIfDue(entry);
+    int chunk = qMax(0, qMin(entry.length - m_bytesDone, m_sliceSize));
+    if (entry.kind == SectionValidatee && !m_tagFed && qint64(entry.start) + m_bytesDone < entry.tagPosition)
+        chunk = int(qMin<qint64>(chunk, entry.tagPosition - entry.start - m_bytesDone));
+
+    const QByteArray bytes = readChunk(entry, chunk);
+    if (bytes.size() != chunk) {
+        // Bytes that are not there cannot match: the entry fails at once instead
+        // of walking, slice by slice, over a length no file holds.
+        complete(entry, false);
+        emitProgress();
+        return !m_entries.isEmpty();
+    }
+    m_validator.update(bytes);
+    m_bytesDone += chunk;
+    m_doneOverall += chunk;
+    feedTagIfDue(entry);
+
+    if (m_bytesDone >= entry.length) {
+        // A tag that reaches past the section's end, or a section whose tag
+        // lies outside it, cannot have been hashed as recorded.
+        const bool inPlace = entry.kind != SectionValidatee || (m_tagFed && m_bytesDone == entry.length);
+        complete(entry, inPlace && m_validator.isValid());
+    }
+    emitProgress();
+    return !m_entries.isEmpty();
+}
+
+void ValidationQueue::complete(const Validatee &entry, bool valid)
+{
+    qCDebug(lcContainer) << "checked" << entry.name << "valid:" << valid;
+    switch (entry.kind) {
+    case SectionValidatee:
+        emit sectionProcessed(entry.id, valid);
+        break;
+    case FileValidatee:
+        emit fileProcessed(entry.id, valid);
+        break;
+    default:
+        emit savedFileProcessed(entry.name, valid);
+        emitLog((valid ? QStringLiteral("Checksum of file %1 is correct")
+                       : QStringLiteral("Checksum of file %1 is incorrect"))
+                    .arg(entry.name),
+            LogInfo);
+        break;
+    }
+    nextEntry();
+}
+
+void ValidationQueue::nextEntry()
+{
+    if (m_entries.isEmpty())
+        return;
+    const Validatee entry = m_entries.takeFirst();
+    if (entry.length > m_bytesDone)
+        m_doneOverall += entry.length - m_bytesDone;
+    m_bytesDone = 0;
+    m_tagFed = false;
+    m_savedFile.close();
+}
+
+void ValidationQueue::emitProgress()
+{
+    // Overshoot is possible only for broken entries; never report beyond 100.
+    const int percent = m_total > 0 ? int(qMin(m_doneOverall, m_total) * 100.0 / m_total) : 100;
+    emit percentFinishedChanged(percent, QString());
+    if (m_entries.isEmpty()) {
+        m_stopWatch.stop();
+        m_bytesDone = 0;
+        m_tagFed = false;
+        m_total = 0;
+        m_doneOverall = 0;
+    }
+}
+
+void ValidationQueue::cancelValidation()
+{
+    m_entries.clear();
+    m_savedFile.close();
+    m_bytesDone = 0;
+    m_tagFed = false;
+    m_total = 0;
+    m_doneOverall = 0;
+    m_stopWatch.stop();
+}
+
+} // namespace traxo

@@ -1,0 +1,93 @@
+#ifndef TRAXO_VALIDATIONQUEUE_H
+#define TRAXO_VALIDATIONQUEUE_H
+
+#include "container/filetag.h"
+#include "container/savedfile.h"
+#include "container/sectiontag.h"
+#include "container/validatee.h"
+#include "container/validator.h"
+#include "logging/logsource.h"
+#include "logging/stopwatch.h"
+
+#include <QFile>
+#include <QList>
+#include <QPointer>
+
+namespace traxo {
+
+class TraxoParser;
+
+// Checks sections and embedded files of a container, and files extracted to
+// disk, against their MD5 checksums in slices of a bounded number of bytes,
+// one slice per process() call, so that an event loop can drive it, show
+// progress and cancel it.
+//
+// A section is hashed with its own marker's checksum zeroed: its slices stop
+// exactly at the marker's tag, so the stand-in bytes are fed in place without
+// copying the section.
+class ValidationQueue : public LogSource
+{
+    Q_OBJECT
+
+public:
+    static constexpr int DefaultSliceSize = 100000;
+
+    // A sliceSize of 0 or less means DefaultSliceSize.
+    explicit ValidationQueue(
+        TraxoParser *parser = nullptr, int sliceSize = DefaultSliceSize, QObject *parent = nullptr);
+
+    // Empties the queue and starts timing a new run.
+    void reset(TraxoParser *parser);
+    void reinit(TraxoParser *parser);
+    // Queues every section, oldest first, then every embedded file.
+    void repopulate(TraxoParser *parser);
+    // Appends the sections, oldest first, then the files, in file order,
+    // whose ids are listed.
+    void addValidatees(const QList<int> &fileIds, const QList<int> &sectionIds);
+    void addValidatees(const QList<SavedFile> &savedFiles);
+    // One slice; true while entries remain.
+    bool process();
+    // Drops the current entry, counting what was left of it as done.
+    void nextEntry();
+
+    bool isEmpty() const { return m_entries.isEmpty(); }
+    int count() const { return int(m_entries.size()); }
+    int sliceSize() const { return m_sliceSize; }
+
+    static Validatee validateeFromSection(const SectionTag &section);
+    static Validatee validateeFromFile(const FileTag &file);
+    static Validatee validateeFromSavedFile(const SavedFile &savedFile);
+
+public slots:
+    void cancelValidation();
+
+signals:
+    void sectionProcessed(int id, bool valid);
+    void fileProcessed(int id, bool valid);
+    void savedFileProcessed(const QString &filename, bool valid);
+    void percentFinishedChanged(int percent, const QString &name);
+
+private:
+    void append(const Validatee &entry);
+    bool startEntry(const Validatee &entry);
+    QByteArray readChunk(const Validatee &entry, int chunk);
+    void feedTagIfDue(const Validatee &entry);
+    void complete(const Validatee &entry, bool valid);
+    void emitProgress();
+    void clear(TraxoParser *parser);
+
+    QPointer<TraxoParser> m_parser;
+    Validator m_validator;
+    StopWatch m_stopWatch;
+    QList<Validatee> m_entries;
+    QFile m_savedFile;
+    int m_bytesDone = 0;
+    bool m_tagFed = false;
+    qint64 m_total = 0;
+    qint64 m_doneOverall = 0;
+    int m_sliceSize;
+};
+
+} // namespace traxo
+
+#endif
