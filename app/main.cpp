@@ -1,4 +1,5 @@
 // TRAXObench: one process, four tools, each a kind of top-level window.
+#include "editor/mainwindow.h"
 #include "frame/helpviewer.h"
 #include "frame/opendispatcher.h"
 #include "frame/traxobench.h"
@@ -18,7 +19,9 @@ int main(int argc, char *argv[])
     WindowList::setGlobalInstance(&windowList);
     // The first type is the default: the empty window shown on a start
     // without files. To add a tool, add its row (see HACKING.md).
-    registerWindows({});
+    registerWindows({
+        WindowType::fromClass<MainWindow>({}, &MainWindow::createTRAXOformWindow),
+    });
     if (windowList.windowTypeNames().isEmpty()) {
         std::fprintf(stderr, "TRAXObench: no tool window is built into this program yet.\n");
         return 1;
