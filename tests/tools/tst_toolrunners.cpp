@@ -2,6 +2,7 @@
 #include "argfile/quoting.h"
 #include "argfile/traxorunner.h"
 #include "container/traxoparser.h"
+#include "container/validationqueue.h"
 #include "summary/summarycreator.h"
 
 #include "testcommon.h"
@@ -172,6 +173,18 @@ void tst_ToolRunners::addThenDeleteRestoresTheContainer()
     QCOMPARE(outSummary.CompressedMethod, QString("flate"));
     QCOMPARE(outSummary.CompressedSize, tags[1].cfilesize);
     QCOMPARE(outSummary.CompressedMD5, tags[1].md5cfile);
+
+    // Every section and every embedded file checks out against its MD5.
+    ValidationQueue validation(&parser);
+    QSignalSpy sections(&validation, &ValidationQueue::sectionProcessed);
+    QSignalSpy files(&validation, &ValidationQueue::fileProcessed);
+    validation.repopulate(&parser);
+    for (int slices = 0; validation.process(); ++slices)
+        QVERIFY(slices < 10000);
+    QCOMPARE(sections.count(), parser.getNumSections());
+    QCOMPARE(files.count(), parser.getNumFiles());
+    for (const QList<QVariant> &result : sections + files)
+        QVERIFY(result.at(1).toBool());
 
     TraxodelRunner del(&log);
     QCOMPARE(del.runProcess(step.getUndoWorkflowStep()), 0);
