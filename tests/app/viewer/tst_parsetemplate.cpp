@@ -108,6 +108,8 @@ class tst_ParseTemplate : public QObject
 private slots:
     void contentNodes_data();
     void contentNodes();
+    void nodeLevels_data();
+    void nodeLevels();
     void conditionals_data();
     void conditionals();
     void argumentErrors_data();
@@ -165,6 +167,39 @@ void tst_ParseTemplate::contentNodes()
             found << node.content;
     }
     QCOMPARE(found, contents);
+}
+
+void tst_ParseTemplate::nodeLevels_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QList<int>>("levels");
+
+    // A condition sits at the level outside it; its branches, its else and
+    // its endif one deeper.
+    QTest::addRow("one condition with else")
+        << "a<!-- #ifdef $A -->b<!-- #else -->c<!-- #endif -->d" << QList<int> { 0, 0, 1, 1, 1, 1, 0 };
+    QTest::addRow("nested conditions") << "<!-- #ifdef $A --><!-- #ifndef $B -->x<!-- #endif --><!-- #endif -->"
+                                       << QList<int> { 0, 0, 1, 1, 2, 2, 1, 1, 0 };
+    QTest::addRow("a named block keeps its own levels")
+        << "<!-- #ifdef $A --><!-- #begin(b) -->x<!-- #end -->y<!-- #endif -->" << QList<int> { 0, 0, 1, 1, 1, 0 };
+}
+
+void tst_ParseTemplate::nodeLevels()
+{
+    QFETCH(QString, text);
+    QFETCH(QList<int>, levels);
+    ParseTemplate engine;
+    QVERIFY(engine.parseTemplate(text));
+    QList<int> found;
+    for (const HNode &node : engine.block(ParseTemplate::m_szMAINBLOCKNAME)->nodes)
+        found << node.level;
+    QCOMPARE(found, levels);
+    // Every node knows where it came from.
+    for (const HNode &node : engine.block(ParseTemplate::m_szMAINBLOCKNAME)->nodes) {
+        if (!node.isContent())
+            QCOMPARE(engine.templateText().mid(node.start, node.end - node.start),
+                ParseTemplate::m_szMarker + node.directive + ParseTemplate::m_szMEND);
+    }
 }
 
 void tst_ParseTemplate::conditionals_data()
