@@ -1,10 +1,13 @@
 #include "viewer/parsetemplate.h"
 
+#include "container/traxoparser.h"
 #include "frame/paths.h"
+#include "summary/summarycreator.h"
 #include "testcommon.h"
 
 #include <QDir>
 #include <QRegularExpression>
+#include <QSet>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -137,6 +140,8 @@ private slots:
     void anchors();
     void shippedTemplates_data();
     void shippedTemplates();
+    void demoContainer_data();
+    void demoContainer();
 };
 
 void tst_ParseTemplate::contentNodes_data()
@@ -792,6 +797,54 @@ void tst_ParseTemplate::shippedTemplates()
     for (auto it = resource.globalMatch(html); it.hasNext();) {
         const QString file = it.next().captured(1);
         QVERIFY2(dir.exists(file), qPrintable(file));
+    }
+}
+
+void tst_ParseTemplate::demoContainer_data()
+{
+    shippedTemplates_data();
+}
+
+// The demo container made by the build from the example arg-files, read by
+// the real parser: a history as users have them.
+void tst_ParseTemplate::demoContainer()
+{
+    QFETCH(QString, name);
+    const QString demo = QDir(getExamplesDir()).filePath("demo.traxo");
+    QVERIFY2(QFileInfo::exists(demo), qPrintable(demo));
+
+    traxo::TraxoParser parser(traxo::ParseTolerant);
+    QVERIFY(parser.open(demo));
+    traxo::SummaryCreator creator;
+    const QList<Summary> summaries = creator.createSummaries(parser);
+    QVERIFY(summaries.size() >= 2);
+
+    const QDir dir(templatesDir());
+    ParseTemplate engine;
+    QVERIFY(engine.loadTemplateFile(dir.filePath(name)));
+    const QString html = engine.generateHtml(demo, dir.filePath(name), summaries, false);
+    saveRendering(QStringLiteral("demo-") + name, html);
+
+    QVERIFY2(!html.contains("*** ERROR"), qPrintable(html));
+    QVERIFY2(!html.contains("<i>$"), qPrintable(html));
+    QVERIFY2(!html.contains("NOT FOUND"), qPrintable(html));
+    QVERIFY(html.contains(QStringLiteral("demo.traxo")));
+
+    QSet<int> fileIds;
+    for (const traxo::FileTag &tag : parser.getFiles())
+        fileIds.insert(tag.id);
+    for (const Summary &summary : summaries) {
+        QVERIFY2(html.contains(QStringLiteral("name=\"%1\"").arg(makeSectionAnchor(summary.TagID))),
+            qPrintable(makeSectionAnchor(summary.TagID)));
+        for (int j = 0; j < summary.files.size(); ++j)
+            QVERIFY2(html.contains(QStringLiteral("name=\"%1\"").arg(makeFileAnchor(summary.TagID, j))),
+                qPrintable(makeFileAnchor(summary.TagID, j)));
+    }
+    // Every embedded image the rendering asks for is a file of the container.
+    const QRegularExpression image(QStringLiteral("traxotag://([^\"]*)\""));
+    for (auto it = image.globalMatch(html); it.hasNext();) {
+        const QString id = it.next().captured(1);
+        QVERIFY2(fileIds.contains(id.toInt()), qPrintable(id));
     }
 }
 
