@@ -4,6 +4,7 @@
 #include "frame/opendispatcher.h"
 #include "frame/traxobench.h"
 #include "frame/windowlist.h"
+#include "viewer/untraxowindow.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -20,6 +21,7 @@ int main(int argc, char *argv[])
     // The first type is the default: the empty window shown on a start
     // without files. To add a tool, add its row (see HACKING.md).
     registerWindows({
+        WindowType::fromClass<UnTRAXOWindow>({"traxo", "pdf"}, &UnTRAXOWindow::createUnTRAXOWindow),
         WindowType::fromClass<MainWindow>({}, &MainWindow::createTRAXOformWindow),
     });
     if (windowList.windowTypeNames().isEmpty()) {
