@@ -4,6 +4,7 @@
 #include "frame/opendispatcher.h"
 #include "frame/traxobench.h"
 #include "frame/windowlist.h"
+#include "runner/traxogowindow.h"
 #include "viewer/untraxowindow.h"
 
 #include <QApplication>
@@ -23,6 +24,7 @@ int main(int argc, char *argv[])
     registerWindows({
         WindowType::fromClass<UnTRAXOWindow>({"traxo", "pdf"}, &UnTRAXOWindow::createUnTRAXOWindow),
         WindowType::fromClass<MainWindow>({}, &MainWindow::createTRAXOformWindow),
+        WindowType::fromClass<TRAXOgoWindow>({"vcmd"}, &TRAXOgoWindow::createTRAXOgoWindow),
     });
     if (windowList.windowTypeNames().isEmpty()) {
         std::fprintf(stderr, "TRAXObench: no tool window is built into this program yet.\n");
