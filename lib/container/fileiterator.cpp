@@ -14,6 +14,9 @@ FileIterator::~FileIterator() = default;
 bool FileIterator::open(const QString &fileName)
 {
     closeFile();
+    // Only regular files: opening a named pipe would wait for a writer.
+    if (!QFileInfo(fileName).isFile())
+        return false;
     auto file = std::make_unique<QFile>(fileName);
     if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return false;

@@ -35,8 +35,8 @@ public:
     FileIterator &operator=(const FileIterator &) = delete;
 
     // Opens read-only and unbuffered and reads the first line. Fails for a
-    // missing or unreadable file and for one of 2 GiB or more, which int
-    // offsets cannot address.
+    // missing or unreadable file, for anything but a regular file, and for a
+    // file of 2 GiB or more, which int offsets cannot address.
     bool open(const QString &fileName);
     void closeFile();
     bool isOpen() const { return m_file != nullptr; }

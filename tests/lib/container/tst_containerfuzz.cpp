@@ -29,8 +29,8 @@ public:
     // the machine has it, so that the test stays quick on a busy disk.
     tst_ContainerFuzz()
         : m_dir(QFileInfo(QStringLiteral("/dev/shm")).isWritable()
-                    ? QStringLiteral("/dev/shm/tst_containerfuzz-XXXXXX")
-                    : QDir::tempPath() + QStringLiteral("/tst_containerfuzz-XXXXXX"))
+                ? QStringLiteral("/dev/shm/tst_containerfuzz-XXXXXX")
+                : QDir::tempPath() + QStringLiteral("/tst_containerfuzz-XXXXXX"))
     {
     }
 

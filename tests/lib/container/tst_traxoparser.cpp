@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 using namespace traxo;
 using testcommon::ContainerFile;
 using testcommon::embeddedFile;
@@ -131,6 +133,8 @@ private slots:
     void decompressBytes_data();
     void decompressBytes();
     void reopenClearsLists();
+    void doesNotWaitOnANamedPipe();
+    void refusesFilesBeyondIntOffsets();
 
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -735,6 +739,30 @@ void tst_TraxoParser::reopenClearsLists()
     QVERIFY(!parser.open(m_dir.path()));
     QVERIFY(parser.open(container));
     QCOMPARE(parser.getNumFiles(), 2);
+}
+
+void tst_TraxoParser::doesNotWaitOnANamedPipe()
+{
+    const QString fifo = path(QStringLiteral("pipe.traxo"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    TraxoParser parser(ParseTolerant);
+    QVERIFY(!parser.open(fifo));
+    QCOMPARE(parser.getNumFiles(), 0);
+}
+
+void tst_TraxoParser::refusesFilesBeyondIntOffsets()
+{
+    // A sparse file: the size is what matters, not the disk space.
+    const QString file = writeBytes(QStringLiteral("huge.traxo"), ContainerWriter::headerLine());
+    QFile huge(file);
+    QVERIFY(huge.resize(qint64(std::numeric_limits<int>::max()) + 1));
+    TraxoParser parser(ParseTolerant);
+    QSignalSpy spy(&parser, qOverload<const QString &, int>(&TraxoParser::log));
+    QVERIFY(!parser.open(file));
+    QCOMPARE(spy.size(), 1);
+    QCOMPARE(spy.at(0).at(1).toInt(), 2);
+    QVERIFY(spy.at(0).at(0).toString().startsWith(QStringLiteral("*** ERROR:")));
+    huge.remove();
 }
 
 QTEST_GUILESS_MAIN(tst_TraxoParser)
