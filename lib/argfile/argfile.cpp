@@ -130,11 +130,8 @@ QString ArgFile::toCommandline(bool keepVariables) const
     appendAttributeToList(m_pdfKeywords, doc, QStringLiteral("keywords"), words);
     appendAttributeToList(m_pdfSubject, doc, QStringLiteral("subject"), words);
 
-    for (const QString &name : m_userAttributeKeys) {
-        const QString value = userAttribute(name);
-        if (!value.isEmpty())
-            words << QStringLiteral("-U") << name << value;
-    }
+    for (const QString &name : m_userAttributeKeys)
+        appendAttributeToList(userAttribute(name), QStringLiteral("-U"), name, words);
 
     QString line = joinCommandlineWords(words, keepVariables);
     for (const WSFile &file : m_files)

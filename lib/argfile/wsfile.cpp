@@ -77,11 +77,8 @@ QString WSFile::toCommandline(bool keepVariables) const
     appendFlagToList(m_thumbnail, flag, QStringLiteral("thumbnail"), words);
     appendFlagToList(m_thumbnailOnly, flag, QStringLiteral("thumbnailonly"), words);
 
-    for (const QString &name : m_userAttributeKeys) {
-        const QString value = userAttribute(name);
-        if (!value.isEmpty())
-            words << QStringLiteral("-u") << name << value;
-    }
+    for (const QString &name : m_userAttributeKeys)
+        appendAttributeToList(userAttribute(name), QStringLiteral("-u"), name, words);
     return joinCommandlineWords(words, keepVariables);
 }
 
