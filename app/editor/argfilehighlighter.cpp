@@ -3,10 +3,11 @@
 #include "argfile/argfileparser.h"
 
 #include <QFont>
+#include <QTextBlock>
 #include <QTextCharFormat>
 
 ArgFileHighlighter::ArgFileHighlighter(QObject *parent)
-    : QSyntaxHighlighter(parent)
+    : SearchHighlighter(parent)
     , m_optionGroups({
           { "--append-to-traxofile", "-A", "-O", "-J", "-I" },
           { "--infile", "-i", "--outfile", "-o" },
@@ -26,12 +27,77 @@ ArgFileHighlighter::ArgFileHighlighter(QObject *parent)
 {
 }
 
+namespace {
+
+// The position of the quote that ends a quoted word, or -1; inside double
+// quotes a backslash escapes the next character.
+int closingQuote(const QString &text, int from, QChar quote)
+{
+    for (int i = from; i < text.size(); ++i) {
+        if (quote == QLatin1Char('"') && text.at(i) == QLatin1Char('\\'))
+            ++i;
+        else if (text.at(i) == quote)
+            return i;
+    }
+    return -1;
+}
+
+traxo::ArgfileToken shifted(const traxo::ArgfileToken &token, int offset)
+{
+    if (token.isSeparator())
+        return traxo::ArgfileToken(traxo::ArgfileToken::Separator, token.position() + offset, token.originalText());
+    return traxo::ArgfileToken(token.str(), token.position() + offset, token.originalText());
+}
+
+} // namespace
+
 void ArgFileHighlighter::highlightBlock(const QString &text)
 {
+    highlightSyntax(text);
+    SearchHighlighter::highlightBlock(text);
+}
+
+void ArgFileHighlighter::highlightSyntax(const QString &text)
+{
+    setCurrentBlockState(OutsideQuotes);
     // Counts the words since the last option: only the first one is italic.
     int argumentsSinceOption = 0;
-    const QList<traxo::ArgfileToken> tokens = traxo::ArgfileParser().getHighlighterList(text);
-    for (const traxo::ArgfileToken &token : tokens) {
+    int offset = 0;
+
+    const int previous = qMax(previousBlockState(), 0);
+    if (previous & QuoteMask) {
+        const QChar quote = (previous & QuoteMask) == InDoubleQuotes ? QLatin1Char('"') : QLatin1Char('\'');
+        const ArgTokenStyle style = (previous & ItalicWord) ? Italic : Plain;
+        const int end = closingQuote(text, 0, quote);
+        if (end < 0) {
+            highlightString(0, int(text.size()), argumentColour(), style);
+            setCurrentBlockState(previous);
+            return;
+        }
+        highlightString(0, end + 1, argumentColour(), style);
+        offset = end + 1;
+        argumentsSinceOption = 1;
+    }
+
+    const QString rest = text.mid(offset);
+    QList<traxo::ArgfileToken> tokens = traxo::ArgfileParser::getHighlighterList(rest);
+    // A line that cannot be cut may open a quoted word that ends further down:
+    // closing it here tells where it starts.
+    int openQuote = -1;
+    if (tokens.isEmpty() && !rest.trimmed().isEmpty()) {
+        for (const QChar quote : { QLatin1Char('"'), QLatin1Char('\'') }) {
+            tokens = traxo::ArgfileParser::getHighlighterList(rest + quote);
+            if (!tokens.isEmpty() && tokens.constLast().originalText().startsWith(quote) && closesOnLaterLine(quote)) {
+                openQuote = tokens.takeLast().position();
+                setCurrentBlockState(quote == QLatin1Char('"') ? InDoubleQuotes : InSingleQuotes);
+                break;
+            }
+            tokens.clear();
+        }
+    }
+
+    for (const traxo::ArgfileToken &unshifted : std::as_const(tokens)) {
+        const traxo::ArgfileToken token = shifted(unshifted, offset);
         if (token.originalText().startsWith(QLatin1Char('#'))) {
             handleComment(token, commentColour());
         } else if (token.str().startsWith(QLatin1Char('-'))) {
@@ -42,6 +108,24 @@ void ArgFileHighlighter::highlightBlock(const QString &text)
             ++argumentsSinceOption;
         }
     }
+
+    if (openQuote >= 0) {
+        const bool italic = argumentsSinceOption == 0;
+        highlightString(offset + openQuote, int(rest.size()) - openQuote, argumentColour(), italic ? Italic : Plain);
+        if (italic)
+            setCurrentBlockState(currentBlockState() | ItalicWord);
+    }
+}
+
+// Both panes that use this highlighter get their whole text at once, so a look
+// ahead is safe; a later edit that closes the quote does not recolour this line.
+bool ArgFileHighlighter::closesOnLaterLine(QChar quote) const
+{
+    for (QTextBlock block = currentBlock().next(); block.isValid(); block = block.next()) {
+        if (closingQuote(block.text(), 0, quote) >= 0)
+            return true;
+    }
+    return false;
 }
 
 void ArgFileHighlighter::highlightString(int start, int length, const QColor &colour, ArgTokenStyle style)

@@ -1,19 +1,21 @@
 #ifndef TRAXO_ARGFILEHIGHLIGHTER_H
 #define TRAXO_ARGFILEHIGHLIGHTER_H
 
+#include "frame/searchhighlighter.h"
+
 #include <QColor>
 #include <QList>
 #include <QStringList>
-#include <QSyntaxHighlighter>
 
 namespace traxo {
 class ArgfileToken;
 }
 
 // Colours arg-file text line by line: options by their group, the first
-// argument after an option in italics, comments in green. A line the tokenizer
-// cannot cut into words (an unterminated quote) stays uncoloured.
-class ArgFileHighlighter : public QSyntaxHighlighter
+// argument after an option in italics, comments in green. A quoted word that
+// spans lines is carried from line to line in the block state; a line with a
+// quote that never ends stays uncoloured. Search matches are painted on top.
+class ArgFileHighlighter : public SearchHighlighter
 {
     Q_OBJECT
 
@@ -28,6 +30,7 @@ public:
 
 protected:
     void highlightBlock(const QString &text) override;
+    void highlightSyntax(const QString &text);
 
     void highlightString(int start, int length, const QColor &colour, ArgTokenStyle style);
     void handleArgument(const traxo::ArgfileToken &token, const QList<QStringList> &groups,
@@ -36,6 +39,12 @@ protected:
     void handleRest(const traxo::ArgfileToken &token, const QColor &colour, ArgTokenStyle style);
 
 private:
+    // Block states: outside quotes, or inside a quoted word begun on an
+    // earlier line, with the style that word was given there.
+    enum BlockState { OutsideQuotes = 0, InDoubleQuotes = 1, InSingleQuotes = 2, QuoteMask = 3, ItalicWord = 4 };
+
+    bool closesOnLaterLine(QChar quote) const;
+
     QList<QStringList> m_optionGroups;
     QList<QColor> m_groupColours;
 };

@@ -9,6 +9,7 @@
 #include "argfile/argfileparser.h"
 #include "argfile/argfilereader.h"
 #include "argfile/wsfile.h"
+#include "frame/findtextbrowser.h"
 #include "frame/helpviewer.h"
 #include "frame/managedwindow.h"
 
@@ -108,11 +109,13 @@ GuiWindow::GuiWindow(const QString &applicationDir, ManagedWindow *owner, QWidge
 {
     m_ui->setupUi(this);
 
-    m_commandLine = new QTextBrowser(m_ui->commandLineGroupBox);
+    m_commandLine = new FindTextBrowser(m_ui->commandLineGroupBox);
     m_commandLine->setObjectName(QStringLiteral("commandLine"));
+    m_commandLine->setShortcutsActive(true);
     m_ui->commandLineLayout->addWidget(m_commandLine);
-    m_highlighter = new ArgFileHighlighter(this);
-    m_highlighter->setDocument(m_commandLine->document());
+    // One highlighter for syntax and search: two on one document erase each other's colours.
+    m_highlighter = new ArgFileHighlighter(m_commandLine->textBrowser()->document());
+    m_commandLine->setSearchHighlighter(m_highlighter);
 
     m_fileItems = new FileItemHelper(m_ui->FileListWidget, &m_argFile, this);
 
@@ -290,6 +293,12 @@ void GuiWindow::evaluateRadioButtons()
     setUserSpecifiedFields(m_ui->traxoStorageFileNameText, m_ui->traxoStorageFilePathText,
         m_ui->traxoStorageFileBrowserButton, userStorage && !append, derivedStorage, &m_userStorageName,
         &m_userStoragePath);
+
+    m_ui->furtherContainersLabel->setVisible(!m_furtherContainers.isEmpty());
+    m_ui->furtherContainersLabel->setEnabled(userStorage && !append);
+    m_ui->furtherContainersLabel->setText(
+        tr("The opened arg-file also writes to these containers, kept with this choice:\n%1")
+            .arg(m_furtherContainers.join(QLatin1Char('\n'))));
 }
 
 void GuiWindow::setUserSpecifiedFields(QLineEdit *name, QLineEdit *path, QPushButton *browse, bool userSpecified,
@@ -362,6 +371,8 @@ void GuiWindow::applyContainerRules()
         const QString container = fieldText(m_ui->traxoStorageFilePathText) + fieldText(m_ui->traxoStorageFileNameText);
         if (!container.isEmpty())
             m_argFile.addOutputTraxofile(container);
+        for (const QString &further : std::as_const(m_furtherContainers))
+            m_argFile.addOutputTraxofile(further);
     }
 }
 
@@ -461,7 +472,7 @@ QString GuiWindow::statisticsText() const
 
 void GuiWindow::refreshExport()
 {
-    m_commandLine->setPlainText(buildCommand_File());
+    m_commandLine->textBrowser()->setPlainText(buildCommand_File());
     m_ui->statistics_label->setText(statisticsText());
     m_ui->comment_label->setText(returnHints().trimmed());
 }
@@ -565,7 +576,7 @@ void GuiWindow::on_saveRunButton_clicked()
 void GuiWindow::on_clipBoardButton_clicked()
 {
     refreshExport();
-    QGuiApplication::clipboard()->setText(m_commandLine->toPlainText());
+    QGuiApplication::clipboard()->setText(m_commandLine->textBrowser()->toPlainText());
 }
 
 void GuiWindow::open_cmdfile()
@@ -671,6 +682,7 @@ void GuiWindow::fillContainerChoices(const traxo::ArgFile &model)
 {
     const QString root = model.rootfile();
     const int containers = model.numOutputTraxofiles();
+    m_furtherContainers.clear();
     m_ui->traxoRootOptionalCheckBox->setChecked(model.rootIsOptional());
 
     if (containers == 1 && !root.isEmpty() && model.outputTraxofile(0) == root) {
@@ -712,7 +724,10 @@ void GuiWindow::fillContainerChoices(const traxo::ArgFile &model)
             fillNameAndPath(m_ui->traxoStorageFileNameText, m_ui->traxoStorageFilePathText, actual.constFirst());
         else
             clearFields(m_ui->traxoStorageFileNameText, m_ui->traxoStorageFilePathText);
+        // The fields hold one container; the others of the file must not be lost on saving.
+        m_furtherContainers = actual.mid(1);
     }
+    evaluateRadioButtons();
 }
 
 void GuiWindow::openTRAXOFORMHelp()

@@ -4,6 +4,7 @@
 #include "argfile/argfile.h"
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <memory>
@@ -11,6 +12,7 @@
 class ArgFileHighlighter;
 class ExportTabContextMenu;
 class FileItemHelper;
+class FindTextBrowser;
 class InOutTabContextMenu;
 class MainTabContextMenu;
 class ManagedWindow;
@@ -18,8 +20,6 @@ class QLineEdit;
 class QListWidgetItem;
 class QPushButton;
 class QTableWidget;
-class QTextBrowser;
-class QTextBrowser;
 class TraxoFilesTabContextMenu;
 
 namespace Ui {
@@ -157,7 +157,7 @@ private:
     QString m_applicationDir;
     ManagedWindow *m_owner;
     FileItemHelper *m_fileItems;
-    QTextBrowser *m_commandLine;
+    FindTextBrowser *m_commandLine;
     ArgFileHighlighter *m_highlighter;
     MainTabContextMenu *m_mainMenu;
     InOutTabContextMenu *m_inOutMenu;
@@ -170,6 +170,9 @@ private:
     // What the user typed into the user-specified container fields, kept while
     // another choice shows its derived name there.
     QString m_userRootName, m_userRootPath, m_userStorageName, m_userStoragePath;
+    // Containers of an opened arg-file beyond the one the storage fields can
+    // show; written after it while the user-specified storage is chosen.
+    QStringList m_furtherContainers;
     // Set while the form is filled from the model, so controls do not write back.
     bool m_fillingForm = false;
 };

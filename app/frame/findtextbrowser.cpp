@@ -66,6 +66,19 @@ void FindTextBrowser::setHighlighterEnabled(bool enabled)
     }
 }
 
+void FindTextBrowser::setSearchHighlighter(SearchHighlighter *highlighter)
+{
+    if (!highlighter || highlighter == m_highlighter)
+        return;
+    delete m_highlighter;
+    m_highlighter = highlighter;
+    m_highlighterEnabled = true;
+    if (m_highlighter->document() != m_browser->document())
+        m_highlighter->setDocument(m_browser->document());
+    m_highlighter->setCaseSensitive(m_findBar->caseSensitive());
+    m_highlighter->setFindString(m_findBar->findString());
+}
+
 void FindTextBrowser::setShortcutsActive(bool active)
 {
     m_findAction->setEnabled(active);

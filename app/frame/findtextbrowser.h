@@ -25,6 +25,9 @@ public:
     // The previous browser is deleted; the new one goes on top.
     void setTextBrowser(QTextBrowser *browser);
     void setHighlighterEnabled(bool enabled);
+    // Adopts a highlighter that paints more than the matches, moved onto this
+    // pane's document; it replaces the plain one and is deleted like it.
+    void setSearchHighlighter(SearchHighlighter *highlighter);
     void setShortcutsActive(bool active);
     FindBar *findBar() const { return m_findBar; }
     SearchHighlighter *highlighter() const { return m_highlighter; }

@@ -3,10 +3,14 @@
 #include "framelog.h"
 
 #include <QTextCharFormat>
+#include <QTextDocument>
 
-SearchHighlighter::SearchHighlighter(QTextDocument *document)
-    : QSyntaxHighlighter(document)
+SearchHighlighter::SearchHighlighter(QObject *parent)
+    : QSyntaxHighlighter(parent)
 {
+    // Qt attaches a highlighter to its parent only when that is a text edit.
+    if (auto *document = qobject_cast<QTextDocument *>(parent))
+        setDocument(document);
 }
 
 void SearchHighlighter::setFindString(const QString &findString)

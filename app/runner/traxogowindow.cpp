@@ -57,7 +57,10 @@ TRAXOgoWindow::TRAXOgoWindow(const QString &argfile, QWidget *parent)
         }
     }
 
+    // Paints the syntax and the search matches: two highlighters on one
+    // document would erase each other's colours.
     m_highlighter = new ArgFileHighlighter(m_argfileBrowser->textBrowser()->document());
+    m_argfileBrowser->setSearchHighlighter(m_highlighter);
     setWindowTitle(windowName());
     setAcceptDrops(true);
     m_selectionDirectory = QDir::homePath();

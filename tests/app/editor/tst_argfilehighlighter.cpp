@@ -22,7 +22,7 @@ private slots:
 
 namespace {
 
-enum Style { None, Plain, SemiBold, Italic };
+enum Style { None, Plain, SemiBold, Italic, Found };
 
 struct Look
 {
@@ -40,7 +40,9 @@ Look lookAt(const QTextBlock &block, int position)
             continue;
         look.coloured = range.format.hasProperty(QTextFormat::ForegroundBrush);
         look.colour = range.format.foreground().color();
-        if (range.format.fontItalic())
+        if (range.format.background() == QBrush(Qt::darkMagenta))
+            look.style = Found;
+        else if (range.format.fontItalic())
             look.style = Italic;
         else if (range.format.fontWeight() == QFont::DemiBold)
             look.style = SemiBold;
@@ -50,16 +52,19 @@ Look lookAt(const QTextBlock &block, int position)
     return look;
 }
 
-// Highlights one line and reports the look of the character at position.
-Look highlight(const QString &line, int position)
+// Highlights a text and reports the look of the character at position (an
+// offset into the whole text, line ends counted).
+Look highlight(const QString &text, int position, const QString &searchText = QString())
 {
     QTextDocument document;
     ArgFileHighlighter highlighter;
     highlighter.setDocument(&document);
-    document.setPlainText(line);
+    highlighter.setFindString(searchText);
+    document.setPlainText(text);
     // Attaching schedules the first pass for the event loop; run it now.
     highlighter.rehighlight();
-    return lookAt(document.firstBlock(), position);
+    const QTextBlock block = document.findBlock(position);
+    return lookAt(block, position - block.position());
 }
 
 } // namespace
@@ -133,6 +138,23 @@ void tst_ArgFileHighlighter::words_data()
     QTest::addRow("escaped space stays in the word") << "-o /data/a\\ b.nii" << 12 << black << int(Italic);
     QTest::addRow("single-quoted argument") << "-U site 'Room $1'" << 9 << black << int(Plain);
     QTest::addRow("word glued to a quoted part") << "-U key x\"y z\"" << 9 << black << int(Plain);
+
+    // A quoted word may span lines: every line of it is the one argument.
+    const QString spanning = QStringLiteral("-s description \"first line\nsecond line\nlast\" -s title T");
+    QTest::addRow("first line of a quoted description") << spanning << 16 << black << int(Plain);
+    QTest::addRow("middle line of a quoted description") << spanning << 30 << black << int(Plain);
+    QTest::addRow("closing quote on a later line") << spanning << 43 << black << int(Plain);
+    QTest::addRow("first argument spanning lines stays italic")
+        << "-o \"/data/two\nlines.nii\"" << 16 << black << int(Italic);
+    QTest::addRow("option after a quote spanning lines") << spanning << 45 << brown << int(SemiBold);
+    QTest::addRow("argument after the option is italic again") << spanning << 48 << black << int(Italic);
+    const QString escaped = QStringLiteral("-U note \"a \\\"quoted\\\"\nword\" next");
+    QTest::addRow("escaped quote does not end a word spanning lines") << escaped << 20 << black << int(Plain);
+    QTest::addRow("second argument after a spanning word is plain")
+        << escaped << int(escaped.size()) - 1 << black << int(Plain);
+    QTest::addRow("single-quoted word spanning lines") << "-U note 'one\n# not a comment'" << 15 << black << int(Plain);
+
+    QTest::addRow("search match painted over an option") << "-s title" << 1 << QColor(Qt::white) << int(Found);
 }
 
 void tst_ArgFileHighlighter::words()
@@ -141,7 +163,7 @@ void tst_ArgFileHighlighter::words()
     QFETCH(int, position);
     QFETCH(QColor, colour);
     QFETCH(int, style);
-    const Look look = highlight(line, position);
+    const Look look = highlight(line, position, style == Found ? QStringLiteral("-s") : QString());
     QVERIFY2(look.coloured, qPrintable(QStringLiteral("no colour at %1").arg(position)));
     QCOMPARE(look.colour, colour);
     QCOMPARE(int(look.style), style);

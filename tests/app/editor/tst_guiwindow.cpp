@@ -3,8 +3,12 @@
 
 #include "argfile/argfileparser.h"
 #include "argfile/argfilereader.h"
+#include "argfile/libraryinfo.h"
 #include "argfile/wsfile.h"
+#include "container/traxoparser.h"
+#include "frame/findtextbrowser.h"
 #include "messageboxanswerer.h"
+#include "summary/summarycreator.h"
 #include "testcommon.h"
 
 #include <QCheckBox>
@@ -15,8 +19,10 @@
 #include <QListWidget>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTextBrowser>
@@ -60,6 +66,7 @@ private slots:
     void unsavedChanges();
     void dropFillsTheTarget_data();
     void dropFillsTheTarget();
+    void savedStepRunsThroughTraxoadd();
 
 private:
     QTemporaryDir m_dir;
@@ -629,6 +636,7 @@ void tst_GuiWindow::openAndSaveAgain_data()
     QTest::addRow("relative paths stay relative") << "relative.vcmd";
     QTest::addRow("one container per output file") << "oneforeach.vcmd";
     QTest::addRow("a new history from scratch") << "fromscratch.vcmd";
+    QTest::addRow("several containers of free choice") << "severalcontainers.vcmd";
 }
 
 void tst_GuiWindow::openAndSaveAgain()
@@ -693,6 +701,10 @@ void tst_GuiWindow::saveWritesOneLine()
     QCOMPARE(testcommon::readFile(path), QByteArray("-s title \"Two words\"\n"));
     // Written through a temporary file that is gone afterwards.
     QCOMPARE(QDir(m_dir.path()).entryList({ "oneline*" }, QDir::Files), QStringList { "oneline.vcmd" });
+    // The export pane shows the same text, searchable with its find bar.
+    control<QTabWidget>(gui, "tabWidget")->setCurrentIndex(3);
+    QCOMPARE(control<FindTextBrowser>(gui, "commandLine")->textBrowser()->toPlainText(),
+        QStringLiteral("-s title \"Two words\""));
 }
 
 void tst_GuiWindow::failedSaveIsVisible()
@@ -835,6 +847,53 @@ void tst_GuiWindow::dropFillsTheTarget()
         QCOMPARE(root ? gui.argFile().rootfile() : gui.argFile().outputTraxofile(0),
             QStringLiteral("/data/dropped/scan.nii"));
     }
+}
+
+void tst_GuiWindow::savedStepRunsThroughTraxoadd()
+{
+    QTemporaryDir work;
+    const QString input = work.filePath("scan.nii"), output = work.filePath("scan_smooth.nii");
+    QVERIFY(testcommon::writeFile(input, "raw voxels\n") && testcommon::writeFile(output, "smoothed voxels\n"));
+
+    GuiWindow gui(QString(), nullptr);
+    setText(gui, "titleLineEdit", "Gaussian smoothing");
+    setText(gui, "toolNameText", "smooth");
+    setText(gui, "versionLineEdit", "-2.1");
+    control<QPlainTextEdit>(gui, "workflowDescriptionTextEdit")->setPlainText("FWHM 6 mm,\nisotropic kernel");
+    addFile(gui, input, true);
+    addFile(gui, output, false);
+    // A new history in the container beside the first output file.
+    check(gui, "traxoAppendCheckBox", false);
+    check(gui, "noneCheckBox", true);
+    click(gui, "firstOutputFileTraxo");
+    const QString argfile = work.filePath("smooth.vcmd");
+    QVERIFY(gui.saveArgFile(argfile));
+
+    QProcess traxoadd;
+    traxoadd.setWorkingDirectory(work.path());
+    traxoadd.setProcessChannelMode(QProcess::MergedChannels);
+    traxoadd.start(traxo::getBinaryDir() + QStringLiteral("/traxoadd"), { "-c", argfile });
+    QVERIFY(traxoadd.waitForFinished(60000));
+    QVERIFY2(traxoadd.exitStatus() == QProcess::NormalExit && traxoadd.exitCode() == 0, traxoadd.readAll().constData());
+
+    traxo::TraxoParser parser;
+    QVERIFY(parser.open(output + QStringLiteral(".traxo")));
+    const QList<traxo::Summary> steps = traxo::SummaryCreator().createSummaries(parser);
+    QCOMPARE(steps.size(), 1);
+    const traxo::Summary step = steps.constFirst();
+    QVERIFY(step.valid);
+    QCOMPARE(step.Title, QStringLiteral("Gaussian smoothing"));
+    QCOMPARE(step.Tool, QStringLiteral("smooth-2.1"));
+    QCOMPARE(step.Description, QStringLiteral("FWHM 6 mm,\nisotropic kernel"));
+    // The step's own summary follows its files as an embedded file.
+    QVERIFY(step.files.size() >= 2);
+    QCOMPARE(QDir(step.files.at(0).Filepath), QDir(work.path()));
+    QCOMPARE(step.files.at(0).Filename, QStringLiteral("scan.nii"));
+    QCOMPARE(step.files.at(0).FilePurpose, QStringLiteral("InFile"));
+    QCOMPARE(step.files.at(1).Filename, QStringLiteral("scan_smooth.nii"));
+    QCOMPARE(step.files.at(1).FilePurpose, QStringLiteral("OutFile"));
+    // Both embedded, tied to their markers in the container.
+    QVERIFY(step.files.at(0).TagID >= 0 && step.files.at(1).TagID >= 0);
 }
 
 QTEST_MAIN(tst_GuiWindow)
