@@ -11,14 +11,19 @@
 #include <QTimer>
 
 // Answers the modal dialogs that come up while it lives: a message box with
-// the button of the given text, a file dialog with the given file name (or
-// Cancel when none is given). Keeps the texts of the boxes it saw.
+// the button of the given text (closing it when it has none), the n-th file
+// dialog with the n-th of the given file names (or Cancel when there is none).
+// Keeps the texts of the boxes it saw. Widgets only: for application tests.
 class MessageBoxAnswerer : public QObject
 {
 public:
     explicit MessageBoxAnswerer(const QString &button, const QString &fileName = QString())
+        : MessageBoxAnswerer(button, fileName.isEmpty() ? QStringList() : QStringList { fileName })
+    {
+    }
+    MessageBoxAnswerer(const QString &button, const QStringList &fileNames)
         : m_button(button)
-        , m_fileName(fileName)
+        , m_fileNames(fileNames)
     {
         connect(&m_timer, &QTimer::timeout, this, &MessageBoxAnswerer::answer);
         m_timer.start(10);
@@ -58,23 +63,24 @@ private:
             if (dialog != m_lastFileDialog)
                 ++fileDialogs;
             m_lastFileDialog = dialog;
-            if (m_fileName.isEmpty()) {
+            if (fileDialogs > m_fileNames.size()) {
                 dialog->reject();
                 return;
             }
+            const QString fileName = m_fileNames.at(fileDialogs - 1);
             // Typed into the name field, as a user would: selectFile() leaves a
             // field that has the focus alone, so a second attempt would not take.
             if (auto *nameEdit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
-                nameEdit->setText(m_fileName);
+                nameEdit->setText(fileName);
             else
-                dialog->selectFile(m_fileName);
+                dialog->selectFile(fileName);
             // accept() is protected in QFileDialog but a slot of QDialog.
             QMetaObject::invokeMethod(dialog, "accept");
         }
     }
 
     QString m_button;
-    QString m_fileName;
+    QStringList m_fileNames;
     QTimer m_timer;
     QPointer<QMessageBox> m_lastBox;
     QPointer<QFileDialog> m_lastFileDialog;

@@ -1,9 +1,12 @@
+#include "frame/paths.h"
 #include "frame/utilities.h"
+#include "messageboxanswerer.h"
 #include "runner/traxogowindow.h"
 #include "testcommon.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPointer>
@@ -53,6 +56,8 @@ private slots:
     void runControlsFollowArgfileAndJob();
     void closingDuringJob_data();
     void closingDuringJob();
+    void installExamples_data();
+    void installExamples();
 
 private:
     template<class T>
@@ -224,6 +229,58 @@ void TestTRAXOgoWindow::closingDuringJob()
     // The job ends before close() returns: nothing outlives the window.
     QVERIFY(!processAlive(pid));
     QTRY_VERIFY(guard.isNull());
+}
+
+void TestTRAXOgoWindow::installExamples_data()
+{
+    QTest::addColumn<bool>("oldExamples");
+    QTest::addColumn<QString>("overwrite");
+    QTest::addColumn<bool>("installed");
+    QTest::addColumn<int>("boxes");
+
+    // Boxes: how to install, the overwrite question when asked, how to run.
+    QTest::addRow("into a folder without examples") << false << "Yes" << true << 2;
+    QTest::addRow("over old examples, replacing them") << true << "Yes" << true << 3;
+    QTest::addRow("over old examples, keeping them") << true << "No" << false << 2;
+}
+
+void TestTRAXOgoWindow::installExamples()
+{
+    QFETCH(bool, oldExamples);
+    QFETCH(QString, overwrite);
+    QFETCH(bool, installed);
+    QFETCH(int, boxes);
+
+    const QDir shipped(getExamplesDir());
+    QVERIFY2(shipped.exists(QStringLiteral("01-calibration.vcmd")), qPrintable(shipped.path()));
+    QTemporaryDir parent;
+    const QString target = parent.filePath(QStringLiteral("examples"));
+    const QString stale = target + QStringLiteral("/stale.vcmd");
+    if (oldExamples)
+        QVERIFY(QDir().mkpath(target) && testcommon::writeFile(stale, "-s title stale\n"));
+
+    TRAXOgoWindow window;
+    const QString example = target + QStringLiteral("/01-calibration.vcmd");
+    // The folder for the examples, then the example to run.
+    MessageBoxAnswerer answerer(overwrite, QStringList { parent.path(), example });
+    window.installExamples();
+
+    QCOMPARE(answerer.texts.size(), boxes);
+    QCOMPARE(QFileInfo::exists(stale), !installed);
+    QCOMPARE(answerer.fileDialogs, installed ? 2 : 1);
+    QCOMPARE(window.getArgfile(), installed ? example : QString());
+    if (!installed)
+        return;
+    QCOMPARE(window.getSelectionDirectory(), target);
+    // Every shipped file arrives with its content, sub-folders included.
+    int files = 0;
+    for (QDirIterator it(shipped.path(), QDir::Files, QDirIterator::Subdirectories); it.hasNext(); ++files) {
+        const QString source = it.next();
+        const QString copy = target + QLatin1Char('/') + shipped.relativeFilePath(source);
+        QVERIFY2(QFileInfo::exists(copy), qPrintable(copy));
+        QCOMPARE(testcommon::readFile(copy), testcommon::readFile(source));
+    }
+    QVERIFY(files > 4);
 }
 
 QTEST_MAIN(TestTRAXOgoWindow)
