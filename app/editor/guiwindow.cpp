@@ -602,14 +602,12 @@ bool GuiWindow::openArgFile(const QString &fileName)
         m_owner->addRecentFile(fileName);
 
     // Whatever the reader cannot interpret would be dropped by the next save,
-    // so the user hears about it now.
+    // so the user hears about it now; that includes options it accepts but
+    // the form cannot hold (a dropped "--sync-cwd" changes what paths mean).
     QStringList problems;
     traxo::ArgfileReader reader;
     connect(&reader, qOverload<const QString &, int>(&traxo::ArgfileReader::log), this,
-        [&problems](const QString &message, int level) {
-            if (level >= traxo::LogError)
-                problems << message.trimmed();
-        });
+        [&problems](const QString &message, int) { problems << message.trimmed(); });
     m_argFile = reader.readArgfile(text, nullptr);
     if (traxo::ArgfileParser::getHighlighterList(text).isEmpty() && !isBlank(text))
         problems << tr("The text cannot be cut into words; a quote may be missing its end.");

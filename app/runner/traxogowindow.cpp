@@ -13,6 +13,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
+#include <QDirIterator>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -340,6 +341,17 @@ void TRAXOgoWindow::installExamples()
         QMessageBox::critical(
             this, tr("Could not copy directory"), tr("Could not copy directory (%1) to (%2)").arg(source, target));
         return;
+    }
+    // The examples append to their containers, so they must start without
+    // history: the demo container the build keeps beside them stays behind.
+    for (QDirIterator it(target, { QStringLiteral("*.traxo") }, QDir::Files, QDirIterator::Subdirectories);
+         it.hasNext();) {
+        const QString container = it.next();
+        if (!QFile::remove(container)) {
+            QMessageBox::critical(this, tr("Could not copy directory"),
+                tr("Could not remove the container (%1) from the examples").arg(container));
+            return;
+        }
     }
     QMessageBox::information(this, tr("How to run examples"),
         tr("You can now select an example in the following dialog. The output of the examples will be in this "

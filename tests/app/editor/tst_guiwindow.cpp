@@ -748,6 +748,14 @@ void tst_GuiWindow::openReportsWhatItCouldNotRead()
     QVERIFY(gui.openArgFile(unterminated));
     QCOMPARE(answerer.texts.size(), 2);
     QVERIFY(answerer.texts.constLast().contains("quote"));
+
+    // Accepted by traxoadd but not held by the form: saving would drop it.
+    const QString syncCwd = m_dir.filePath("synccwd.vcmd");
+    QVERIFY(testcommon::writeFile(syncCwd, "--sync-cwd -s title \"Kept too\"\n"));
+    QVERIFY(gui.openArgFile(syncCwd));
+    QCOMPARE(control<QLineEdit>(gui, "titleLineEdit")->text(), QStringLiteral("Kept too"));
+    QCOMPARE(answerer.texts.size(), 3);
+    QVERIFY2(answerer.texts.constLast().contains("--sync-cwd"), qPrintable(answerer.texts.constLast()));
 }
 
 void tst_GuiWindow::unsavedChanges()
