@@ -54,5 +54,18 @@
 #include "query/traxofindquery.h"
 
 // Workflow trees and diff
+#include "workflow/costmatrix.h"
+#include "workflow/dijkstra.h"
+#include "workflow/path.h"
+#include "workflow/pathexpander.h"
+#include "workflow/priorityqueue.h"
+#include "workflow/temptraxofile.h"
+#include "workflow/traxodiff.h"
+#include "workflow/traxodiffresult.h"
+#include "workflow/traxofilemanager.h"
+#include "workflow/treeid.h"
+#include "workflow/workflowstepcosts.h"
+#include "workflow/workflowtree.h"
+#include "workflow/workflowtreenode.h"
 
 #endif

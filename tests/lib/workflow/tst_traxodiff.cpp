@@ -1,0 +1,307 @@
+#include "workflow/traxodiff.h"
+
+#include "workflow/workflowstepcosts.h"
+
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <algorithm>
+#include <functional>
+
+using namespace traxo;
+
+namespace {
+
+// "A:- B:0 C:1": one node per word, title before the colon, parent index
+// (or "-" for a root) after it; ids are the word positions. Tools and
+// descriptions are equal, so titles alone make steps differ (by 50).
+WorkflowTree makeTree(const QString &spec)
+{
+    WorkflowTree tree;
+    const QStringList words = spec.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (int id = 0; id < words.size(); ++id) {
+        const QStringList parts = words.at(id).split(QLatin1Char(':'));
+        Workflowstep step;
+        step.Title = parts.at(0);
+        step.Tool = parts.value(2, QStringLiteral("tool"));
+        step.Description = QStringLiteral("description");
+        const int parent = parts.at(1) == QLatin1String("-") ? -1 : parts.at(1).toInt();
+        tree.addTreeNode(WorkflowTreeNode(id, parent, step, QString(), QString()));
+    }
+    return tree;
+}
+
+// "0-0 1-n": the partner of every first-tree node, "n" for none.
+QString pairs(const TraxoDiffResult &result, const WorkflowTree &tree1)
+{
+    QStringList text;
+    for (int x : tree1.nodeIds()) {
+        const int y = result.association(x, FirstTree);
+        text.append(QStringLiteral("%1-%2").arg(x).arg(y == NULL_NODE ? QStringLiteral("n") : QString::number(y)));
+    }
+    return text.join(QLatin1Char(' '));
+}
+
+// The nearest ancestor that has a partner; the roots' parent always has one.
+int matchedAncestor(const WorkflowTree &tree, int node, const QHash<int, int> &assoc)
+{
+    int ancestor = tree.parent(node);
+    for (int guard = 0; ancestor >= 0 && assoc.value(ancestor) == NULL_NODE && guard <= tree.count(); ++guard)
+        ancestor = tree.parent(ancestor);
+    return ancestor;
+}
+
+// What a complete matching costs, written from the rules rather than from
+// the search: pair costs, 15 per node without partner in either tree, 10 per
+// pair whose nearest matched ancestors are not partners.
+float matchingCosts(const WorkflowTree &tree1, const WorkflowTree &tree2, const QHash<int, int> &assoc1)
+{
+    const WorkflowstepCosts costs;
+    QHash<int, int> assoc2;
+    for (int y : tree2.nodeIds())
+        assoc2.insert(y, NULL_NODE);
+    for (auto it = assoc1.cbegin(); it != assoc1.cend(); ++it)
+        assoc2.insert(it.value(), it.key());
+    float sum = 0;
+    for (int x : tree1.nodeIds()) {
+        const int y = assoc1.value(x);
+        if (y == NULL_NODE) {
+            sum += 15;
+            continue;
+        }
+        sum += costs.costs(tree1.workflowStep(x), tree2.workflowStep(y));
+        const int a1 = matchedAncestor(tree1, x, assoc1);
+        const int a2 = matchedAncestor(tree2, y, assoc2);
+        if ((a1 == -1 ? -1 : assoc1.value(a1)) != a2)
+            sum += 10;
+    }
+    for (int y : tree2.nodeIds())
+        sum += assoc2.value(y) == NULL_NODE ? 15 : 0;
+    return sum;
+}
+
+// Every complete matching, each as first-tree node -> partner (with -1 -> -1).
+QList<QHash<int, int>> allMatchings(const WorkflowTree &tree1, const WorkflowTree &tree2)
+{
+    QList<QHash<int, int>> matchings;
+    const QList<int> ids1 = tree1.nodeIds();
+    const QList<int> ids2 = tree2.nodeIds();
+    QHash<int, int> current { { -1, -1 } };
+    std::function<void(int)> choose = [&](int index) {
+        if (index == ids1.size()) {
+            matchings.append(current);
+            return;
+        }
+        QList<int> choices = ids2;
+        choices.append(NULL_NODE);
+        for (int y : choices) {
+            bool taken = false;
+            for (auto it = current.cbegin(); it != current.cend(); ++it)
+                taken = taken || (y != NULL_NODE && it.value() == y);
+            if (taken)
+                continue;
+            current.insert(ids1.at(index), y);
+            choose(index + 1);
+            current.remove(ids1.at(index));
+        }
+    };
+    choose(0);
+    return matchings;
+}
+
+// A small random tree: titles from a few letters, so that some steps are
+// equal, and tools that sometimes differ.
+QString randomTree(QRandomGenerator &random, int size)
+{
+    QStringList words;
+    for (int id = 0; id < size; ++id) {
+        const QString parent = id == 0 ? QStringLiteral("-") : QString::number(random.bounded(id));
+        words.append(QStringLiteral("%1:%2:%3")
+                         .arg(QChar(u'A' + random.bounded(3)))
+                         .arg(parent)
+                         .arg(random.bounded(4) == 0 ? QStringLiteral("other") : QStringLiteral("tool")));
+    }
+    return words.join(QLatin1Char(' '));
+}
+
+} // namespace
+
+class tst_TraxoDiff : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void findBestMatch_data();
+    void findBestMatch();
+    void findBestMatchesListsEveryMatchingCheapestFirst_data();
+    void findBestMatchesListsEveryMatchingCheapestFirst();
+    void bigInputStopsAtTheBound();
+    void withoutCostsReportsAnError();
+    void resultAccessors();
+
+private:
+    WorkflowstepCosts m_costs;
+};
+
+void tst_TraxoDiff::findBestMatch_data()
+{
+    QTest::addColumn<QString>("tree1");
+    QTest::addColumn<QString>("tree2");
+    QTest::addColumn<float>("costs");
+    QTest::addColumn<QString>("pairs");
+    QTest::addColumn<int>("unmatched2");
+    QTest::addColumn<QList<int>>("parentChanged1");
+
+    QTest::addRow("identical chains match at no cost") << "A:- B:0 C:1"
+                                                       << "A:- B:0 C:1" << 0.0f << "0-0 1-1 2-2" << 0 << QList<int>();
+    // Pairing B with Z costs 50, leaving both unmatched 15 + 15.
+    QTest::addRow("step whose title differs everywhere stays unmatched")
+        << "A:- B:0 C:1"
+        << "A:- Z:0 C:1" << 30.0f << "0-0 1-n 2-2" << 1 << QList<int>();
+    QTest::addRow("extra step in the second tree costs 15") << "A:- B:0"
+                                                            << "A:- X:0 B:1" << 15.0f << "0-0 1-2" << 1 << QList<int>();
+    QTest::addRow("child moved to another parent costs 10")
+        << "R:- P:0 Q:0 X:1"
+        << "R:- P:0 Q:0 X:2" << 10.0f << "0-0 1-1 2-2 3-3" << 0 << QList<int> { 3 };
+    QTest::addRow("new root above the first tree's root costs 15") << "B:-"
+                                                                   << "A:- B:0" << 15.0f << "0-1" << 1 << QList<int>();
+    QTest::addRow("empty trees give the empty matching") << ""
+                                                         << "" << 0.0f << "" << 0 << QList<int>();
+    QTest::addRow("empty first tree leaves the second unmatched") << ""
+                                                                  << "A:- B:0" << 30.0f << "" << 2 << QList<int>();
+    // D's ancestors B and C point at each other and are all unmatched: the
+    // walk up must end, and D then has no matched ancestor to agree on.
+    QTest::addRow("parent links forming a loop do not hang the search")
+        << "A:- B:2 C:1 D:1"
+        << "D:-" << 55.0f << "0-n 1-n 2-n 3-0" << 0 << QList<int> { 3 };
+}
+
+void tst_TraxoDiff::findBestMatch()
+{
+    QFETCH(QString, tree1);
+    QFETCH(QString, tree2);
+    QFETCH(float, costs);
+    QFETCH(QString, pairs);
+    QFETCH(int, unmatched2);
+    QFETCH(QList<int>, parentChanged1);
+
+    TraxoDiff diff(makeTree(tree1), makeTree(tree2), &m_costs);
+    const TraxoDiffResult result = diff.findBestMatch();
+    QVERIFY(!diff.limitReached());
+    QCOMPARE(result.costs, costs);
+    QCOMPARE(::pairs(result, diff.tree1()), pairs);
+    int unmatched = 0;
+    for (int y : diff.tree2().nodeIds()) {
+        const int x = result.association(y, SecondTree);
+        unmatched += x == NULL_NODE ? 1 : 0;
+        if (x != NULL_NODE)
+            QCOMPARE(result.association(x, FirstTree), y);
+        QCOMPARE(result.parentChanged(y, SecondTree), x != NULL_NODE && result.parentChanged(x, FirstTree));
+    }
+    QCOMPARE(unmatched, unmatched2);
+    for (int x : diff.tree1().nodeIds())
+        QCOMPARE(result.parentChanged(x, FirstTree), parentChanged1.contains(x));
+}
+
+void tst_TraxoDiff::findBestMatchesListsEveryMatchingCheapestFirst_data()
+{
+    QTest::addColumn<QString>("tree1");
+    QTest::addColumn<QString>("tree2");
+
+    QTest::addRow("one node each: paired or both unmatched") << "A:-"
+                                                             << "A:-";
+    QTest::addRow("chain against a fork") << "A:- B:0 C:1"
+                                          << "A:- B:0 C:0";
+    QTest::addRow("second tree larger") << "A:- B:0"
+                                        << "B:- A:0 C:0 A:2";
+    QRandomGenerator random(1303);
+    for (int row = 0; row < 6; ++row) {
+        const int size1 = 1 + random.bounded(4);
+        const int size2 = 1 + random.bounded(4);
+        const QString tree1 = randomTree(random, size1);
+        const QString tree2 = randomTree(random, size2);
+        QTest::addRow("random trees of %d and %d steps, %d", size1, size2, row) << tree1 << tree2;
+    }
+}
+
+void tst_TraxoDiff::findBestMatchesListsEveryMatchingCheapestFirst()
+{
+    QFETCH(QString, tree1);
+    QFETCH(QString, tree2);
+
+    TraxoDiff diff(makeTree(tree1), makeTree(tree2), &m_costs);
+    const QList<QHash<int, int>> expected = allMatchings(diff.tree1(), diff.tree2());
+    float cheapest = std::numeric_limits<float>::max();
+    for (const QHash<int, int> &matching : expected)
+        cheapest = std::min(cheapest, matchingCosts(diff.tree1(), diff.tree2(), matching));
+
+    // Asked for more than exist, the search returns each matching once.
+    const QList<TraxoDiffResult> results = diff.findBestMatches(int(expected.size()) + 5);
+    QCOMPARE(results.size(), expected.size());
+    QCOMPARE(results.first().costs, cheapest);
+    QList<QHash<int, int>> found;
+    for (int i = 0; i < results.size(); ++i) {
+        const TraxoDiffResult &result = results.at(i);
+        QCOMPARE(result.costs, matchingCosts(diff.tree1(), diff.tree2(), result.assoc1));
+        if (i > 0)
+            QVERIFY(results.at(i - 1).costs <= result.costs);
+        QVERIFY(!found.contains(result.assoc1));
+        found.append(result.assoc1);
+    }
+    QCOMPARE(diff.findBestMatches(1).size(), 1);
+}
+
+void tst_TraxoDiff::bigInputStopsAtTheBound()
+{
+    // Two chains without a single equal step: the search would take far
+    // longer than any test may.
+    QStringList first;
+    QStringList second;
+    for (int i = 0; i < 14; ++i) {
+        first.append(QStringLiteral("S%1:%2").arg(i).arg(i == 0 ? QStringLiteral("-") : QString::number(i - 1)));
+        second.append(
+            QStringLiteral("T%1:%2:%3").arg(i).arg(i == 0 ? QStringLiteral("-") : QString::number(i - 1)).arg(i));
+    }
+    TraxoDiff diff(makeTree(first.join(' ')), makeTree(second.join(' ')), &m_costs);
+    diff.setMaxQueuedPaths(5000);
+    QStringList warnings;
+    connect(&diff, qOverload<const QString &, int>(&LogSource::log), this, [&warnings](const QString &text, int level) {
+        if (level == LogWarning)
+            warnings.append(text);
+    });
+    const QList<TraxoDiffResult> results = diff.findBestMatches(2);
+    QVERIFY(diff.limitReached());
+    QVERIFY(results.size() < 2);
+    QVERIFY(diff.expandedPaths() > 0 && diff.expandedPaths() <= 5000);
+    QCOMPARE(warnings.size(), 1);
+}
+
+void tst_TraxoDiff::withoutCostsReportsAnError()
+{
+    TraxoDiff diff(makeTree("A:-"), makeTree("A:-"), nullptr);
+    QList<int> levels;
+    connect(&diff, qOverload<const QString &, int>(&LogSource::log), this,
+        [&levels](const QString &, int level) { levels.append(level); });
+    QVERIFY(diff.findBestMatches(1).isEmpty());
+    QCOMPARE(levels, QList<int> { LogError });
+    diff.setCosts(&m_costs);
+    QCOMPARE(diff.findBestMatch().costs, 0.0f);
+}
+
+void tst_TraxoDiff::resultAccessors()
+{
+    TraxoDiff diff(makeTree("A:- B:0"), makeTree("A:-"), &m_costs);
+    const TraxoDiffResult result = diff.findBestMatch();
+    QCOMPARE(result.association(0, FirstTree), 0);
+    QCOMPARE(result.association(1, FirstTree), NULL_NODE);
+    QCOMPARE(result.association(7, FirstTree), -2);
+    // associated() tells that a node has no partner.
+    QVERIFY(!result.associated(0, FirstTree));
+    QVERIFY(result.associated(1, FirstTree));
+    QVERIFY(result.associated(7, SecondTree));
+    QVERIFY(!result.parentChanged(7, FirstTree));
+    QCOMPARE(result.association(NODE_ABOVE_ROOT, SecondTree), NODE_ABOVE_ROOT);
+}
+
+QTEST_GUILESS_MAIN(tst_TraxoDiff)
+#include "tst_traxodiff.moc"
