@@ -4,8 +4,23 @@
 #include "workflow/workflowtree.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace traxo {
+
+namespace {
+
+// Costs come from a subclass that may return anything: out-of-range or NaN
+// estimates must not reach the integer conversion.
+int toPriority(float estimate)
+{
+    constexpr float top = float(std::numeric_limits<int>::max() / 2);
+    if (!(estimate < top))
+        return int(top);
+    return estimate > -top ? int(estimate) : -int(top);
+}
+
+} // namespace
 
 Path::Path(const PathExpander *expander)
     : m_expander(expander)
@@ -31,7 +46,7 @@ void Path::expand(PriorityQueue<QSharedPointer<Path>> &queue) const
         auto child = QSharedPointer<Path>::create(*this);
         child->associate(x, y);
         const float estimate = child->m_costs + m_expander->heuristicCosts(child->m_remaining1, child->m_remaining2);
-        queue.push(child, int(estimate));
+        queue.push(child, toPriority(estimate));
     };
     for (int y : m_remaining2)
         push(y);

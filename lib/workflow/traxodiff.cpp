@@ -5,6 +5,8 @@
 #include "workflow/path.h"
 #include "workflow/pathexpander.h"
 
+#include <algorithm>
+
 namespace traxo {
 
 TraxoDiff::TraxoDiff(
@@ -27,6 +29,16 @@ QList<TraxoDiffResult> TraxoDiff::findBestMatches(int n)
         return results;
     }
 
+    if (!canFinish()) {
+        m_limitReached = true;
+        emitLog(QStringLiteral("trees of %1 and %2 steps are too large to compare within %3 queued paths\n")
+                    .arg(m_tree1.count())
+                    .arg(m_tree2.count())
+                    .arg(m_maxQueuedPaths),
+            LogWarning);
+        return results;
+    }
+
     const CostMatrix matrix(m_tree1, m_tree2, *m_costs);
     const PathExpander expander(m_tree1, m_tree2, matrix);
     Dijkstra<Path> search(m_maxQueuedPaths);
@@ -44,6 +56,19 @@ QList<TraxoDiffResult> TraxoDiff::findBestMatches(int n)
     for (const QSharedPointer<Path> &path : paths)
         results.append(convertPath(*path));
     return results;
+}
+
+bool TraxoDiff::canFinish() const
+{
+    // Deciding the k-th node of the first tree queues one path per undecided
+    // node of the second tree plus one; the search checks its bound before
+    // each decision, the last one included.
+    const qint64 count1 = m_tree1.count();
+    const qint64 count2 = m_tree2.count();
+    quint64 queued = 1;
+    for (qint64 k = 0; k + 1 < count1 && queued < m_maxQueuedPaths; ++k)
+        queued += quint64(std::max<qint64>(count2 - k, 0) + 1);
+    return count1 == 0 || queued < m_maxQueuedPaths;
 }
 
 TraxoDiffResult TraxoDiff::findBestMatch()

@@ -47,6 +47,10 @@ public:
     bool limitReached() const { return m_limitReached; }
 
 private:
+    // False when even the most direct path to a complete matching would
+    // queue more paths than allowed: the search is then not started, which
+    // also spares building a cost matrix for every pair of two huge trees.
+    bool canFinish() const;
     TraxoDiffResult convertPath(const Path &path) const;
 
     WorkflowTree m_tree1;

@@ -135,6 +135,7 @@ private slots:
     void findBestMatch();
     void findBestMatchesListsEveryMatchingCheapestFirst_data();
     void findBestMatchesListsEveryMatchingCheapestFirst();
+    void bigInputStopsAtTheBound_data();
     void bigInputStopsAtTheBound();
     void withoutCostsReportsAnError();
     void resultAccessors();
@@ -251,16 +252,29 @@ void tst_TraxoDiff::findBestMatchesListsEveryMatchingCheapestFirst()
     QCOMPARE(diff.findBestMatches(1).size(), 1);
 }
 
+void tst_TraxoDiff::bigInputStopsAtTheBound_data()
+{
+    QTest::addColumn<int>("steps");
+    QTest::addColumn<bool>("searched");
+
+    // Without a single equal step the search would take far longer than any
+    // test may.
+    QTest::addRow("search stops after the bound") << 14 << true;
+    // The most direct path alone would queue 100 * 101 / 2 + 100 paths.
+    QTest::addRow("trees too large for the bound are not searched") << 100 << false;
+}
+
 void tst_TraxoDiff::bigInputStopsAtTheBound()
 {
-    // Two chains without a single equal step: the search would take far
-    // longer than any test may.
+    QFETCH(int, steps);
+    QFETCH(bool, searched);
+
     QStringList first;
     QStringList second;
-    for (int i = 0; i < 14; ++i) {
-        first.append(QStringLiteral("S%1:%2").arg(i).arg(i == 0 ? QStringLiteral("-") : QString::number(i - 1)));
-        second.append(
-            QStringLiteral("T%1:%2:%3").arg(i).arg(i == 0 ? QStringLiteral("-") : QString::number(i - 1)).arg(i));
+    for (int i = 0; i < steps; ++i) {
+        const QString parent = i == 0 ? QStringLiteral("-") : QString::number(i - 1);
+        first.append(QStringLiteral("S%1:%2").arg(i).arg(parent));
+        second.append(QStringLiteral("T%1:%2:%3").arg(i).arg(parent).arg(i));
     }
     TraxoDiff diff(makeTree(first.join(' ')), makeTree(second.join(' ')), &m_costs);
     diff.setMaxQueuedPaths(5000);
@@ -272,7 +286,8 @@ void tst_TraxoDiff::bigInputStopsAtTheBound()
     const QList<TraxoDiffResult> results = diff.findBestMatches(2);
     QVERIFY(diff.limitReached());
     QVERIFY(results.size() < 2);
-    QVERIFY(diff.expandedPaths() > 0 && diff.expandedPaths() <= 5000);
+    QCOMPARE(diff.expandedPaths() > 0, searched);
+    QVERIFY(diff.expandedPaths() <= 5000);
     QCOMPARE(warnings.size(), 1);
 }
 
