@@ -39,7 +39,7 @@ Path::Path(const PathExpander *expander)
 
 void Path::expand(PriorityQueue<QSharedPointer<Path>> &queue) const
 {
-    if (m_remaining1.isEmpty())
+    if (!m_expander || m_remaining1.isEmpty())
         return;
     const int x = m_remaining1.first();
     auto push = [&](int y) {
@@ -55,13 +55,18 @@ void Path::expand(PriorityQueue<QSharedPointer<Path>> &queue) const
 
 void Path::associate(int x, int y)
 {
+    if (!m_expander)
+        return;
     m_assoc1.insert(x, y);
     if (y != NULL_NODE)
         m_assoc2.insert(y, x);
     m_remaining1.removeOne(x);
     m_remaining2.removeOne(y);
     m_costs += m_expander->costForAssociation(x, y, m_assoc1, m_assoc2);
-    m_parentCostsLater.insert(x, m_expander->calcParentCostsLater(x, y, m_assoc1, m_assoc2));
+    // Only the nodes whose penalty is put off are kept: most paths then hold
+    // an empty hash, which allocates nothing.
+    if (m_expander->calcParentCostsLater(x, y, m_assoc1, m_assoc2))
+        m_parentCostsLater.insert(x, true);
     if (m_remaining1.isEmpty())
         finish();
 }
@@ -77,6 +82,8 @@ void Path::finish()
 
 bool Path::parentChanged(int node, TreeId tree) const
 {
+    if (!m_expander)
+        return false;
     if (tree == FirstTree)
         return m_assoc1.contains(node) && m_expander->parentChanged(node, m_assoc1, m_assoc2);
     const auto partner = m_assoc2.constFind(node);

@@ -20,7 +20,8 @@ class PathExpander;
 class Path
 {
 public:
-    // Every node undecided, the roots' parents matched with each other.
+    // Every node undecided, the roots' parents matched with each other. The
+    // expander must outlive the path; without one the path cannot grow.
     explicit Path(const PathExpander *expander);
 
     // Pushes one child per choice for the next first-tree node: each
@@ -35,6 +36,7 @@ public:
     float costs() const { return m_costs; }
     QHash<int, int> assoc1() const { return m_assoc1; }
     QHash<int, int> assoc2() const { return m_assoc2; }
+    // The first-tree nodes whose parent penalty is decided at the goal.
     QHash<int, bool> parentCostsLater() const { return m_parentCostsLater; }
     QList<int> remaining1() const { return m_remaining1; }
     QList<int> remaining2() const { return m_remaining2; }

@@ -37,6 +37,8 @@ public:
     static constexpr int MaxNestingDepth = 32;
 
     explicit WorkflowTree(QObject *sink = nullptr);
+    // A copy holds the same nodes and containers but none of the original's
+    // log receivers.
     WorkflowTree(const WorkflowTree &other);
     WorkflowTree &operator=(const WorkflowTree &other);
     ~WorkflowTree() override;
