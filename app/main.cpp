@@ -1,5 +1,6 @@
 // TRAXObench: one process, four tools, each a kind of top-level window.
 #include "editor/mainwindow.h"
+#include "finder/traxofindwindow.h"
 #include "frame/helpviewer.h"
 #include "frame/opendispatcher.h"
 #include "frame/traxobench.h"
@@ -22,9 +23,10 @@ int main(int argc, char *argv[])
     // The first type is the default: the empty window shown on a start
     // without files. To add a tool, add its row (see HACKING.md).
     registerWindows({
-        WindowType::fromClass<UnTRAXOWindow>({"traxo", "pdf"}, &UnTRAXOWindow::createUnTRAXOWindow),
+        WindowType::fromClass<UnTRAXOWindow>({ "traxo", "pdf" }, &UnTRAXOWindow::createUnTRAXOWindow),
         WindowType::fromClass<MainWindow>({}, &MainWindow::createTRAXOformWindow),
-        WindowType::fromClass<TRAXOgoWindow>({"vcmd"}, &TRAXOgoWindow::createTRAXOgoWindow),
+        WindowType::fromClass<TRAXOgoWindow>({ "vcmd" }, &TRAXOgoWindow::createTRAXOgoWindow),
+        WindowType::fromClass<TraxoFindWindow>({}, &TraxoFindWindow::createTRAXOFindWindow),
     });
     if (windowList.windowTypeNames().isEmpty()) {
         std::fprintf(stderr, "TRAXObench: no tool window is built into this program yet.\n");

@@ -1,0 +1,93 @@
+#include "traxofinder.h"
+
+#include "container/traxoparser.h"
+#include "summary/summarycreator.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <vector>
+
+QList<traxo::QueryError> TraxoFinder::init(const QString &query, const QString &directory, bool invert)
+{
+    m_queryText = query;
+    m_directory = directory;
+    m_invert = invert;
+    m_files.clear();
+    m_nextFile = 0;
+    m_query.setQuery(query);
+    // A query that cannot run needs no file list; the walk may take long.
+    if (m_query.isValid())
+        m_files = gatherTraxoFiles(directory, true);
+    return m_query.getErrors();
+}
+
+EvaluationResult TraxoFinder::findNext()
+{
+    EvaluationResult result;
+    if (!hasMoreFiles())
+        return result;
+    result.fileName = m_files.at(m_nextFile++);
+    traxo::TraxoParser parser(traxo::ParseTolerant);
+    if (!parser.open(result.fileName))
+        return result;
+    traxo::SummaryCreator creator;
+    result.matched = m_query.matches(creator.createSummaries(parser), &result.bindings);
+    // An invalid query matches nothing; inverting that must not turn every
+    // container into a hit.
+    if (m_invert && initialized()) {
+        result.matched = !result.matched;
+        // The bindings of a match that the inversion drops describe nothing
+        // the user is shown.
+        result.bindings.clear();
+    }
+    return result;
+}
+
+void TraxoFinder::stop()
+{
+    m_files.clear();
+    m_nextFile = 0;
+}
+
+QList<traxo::QueryError> TraxoFinder::checkQuery(const QString &text)
+{
+    return traxo::TraxoFindQuery(text).getErrors();
+}
+
+QStringList TraxoFinder::gatherTraxoFiles(const QString &directory, bool recursive)
+{
+    QStringList files;
+    // QDir takes an empty path for the working directory, which the user
+    // never meant to search.
+    if (directory.isEmpty())
+        return files;
+
+    const QStringList nameFilters { QStringLiteral("*.pdf"), QStringLiteral("*.traxo") };
+    QDir::Filters filters = QDir::Files | QDir::Readable;
+    if (recursive)
+        filters |= QDir::AllDirs | QDir::NoDotAndDotDot | QDir::NoSymLinks;
+
+    // Depth first with an explicit stack, so a deep tree cannot exhaust the
+    // call stack; a subdirectory's files take its place in the listing.
+    struct Level
+    {
+        QFileInfoList entries;
+        int next = 0;
+    };
+    std::vector<Level> stack;
+    stack.push_back({ QDir(QDir::cleanPath(directory)).entryInfoList(nameFilters, filters, QDir::NoSort) });
+    while (!stack.empty()) {
+        Level &level = stack.back();
+        if (level.next >= level.entries.size()) {
+            stack.pop_back();
+            continue;
+        }
+        const QFileInfo entry = level.entries.at(level.next++);
+        if (entry.isDir())
+            stack.push_back({ QDir(entry.filePath()).entryInfoList(nameFilters, filters, QDir::NoSort) });
+        else
+            files.append(entry.filePath());
+    }
+    return files;
+}

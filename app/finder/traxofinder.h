@@ -1,0 +1,69 @@
+#ifndef TRAXO_TRAXOFINDER_H
+#define TRAXO_TRAXOFINDER_H
+
+#include "query/queryerror.h"
+#include "query/traxofindquery.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// The verdict on one checked container: its full path, whether it is a hit,
+// and for a hit the query's named variables with what they were bound to
+// ("workflowstep: <title>" or "file: <name>").
+struct EvaluationResult
+{
+    QString fileName;
+    bool matched = false;
+    QHash<QString, QString> bindings;
+};
+
+// One search: the containers below a directory, checked one per findNext()
+// against a query. It holds no widgets and never blocks longer than one
+// container, so its owner decides how to spread the work over time.
+class TraxoFinder
+{
+public:
+    // Starts a new search, replacing any earlier one: parses the query and,
+    // when it holds no error, gathers the containers below directory.
+    // Returns the query's errors and warnings.
+    QList<traxo::QueryError> init(const QString &query, const QString &directory, bool invert);
+
+    // Checks the next container. A file that is not a readable container is
+    // counted but never a hit, also when the results are inverted. Past the
+    // last file, an empty unmatched result.
+    EvaluationResult findNext();
+
+    // Forgets the remaining files, so the search ends where it is.
+    void stop();
+
+    bool initialized() const { return m_query.isValid(); }
+    bool hasMoreFiles() const { return m_nextFile < m_files.size(); }
+    // Files checked so far (the index of the next one) and files found.
+    int nextFileNumber() const { return m_nextFile; }
+    int numberOfFiles() const { return int(m_files.size()); }
+    QString queryText() const { return m_queryText; }
+    QString directory() const { return m_directory; }
+    bool invert() const { return m_invert; }
+    QStringList files() const { return m_files; }
+
+    // The errors and warnings of the query text, for checking while typing.
+    static QList<traxo::QueryError> checkQuery(const QString &text);
+
+    // Every "*.pdf" and "*.traxo" file below directory (name filters apply
+    // to files only), depth first in listing order. When recursive, symbolic
+    // links are skipped, so a link cannot lead the walk into a loop. An empty,
+    // missing or unreadable directory yields no files.
+    static QStringList gatherTraxoFiles(const QString &directory, bool recursive);
+
+private:
+    QString m_queryText;
+    QString m_directory;
+    QStringList m_files;
+    int m_nextFile = 0;
+    traxo::TraxoFindQuery m_query;
+    bool m_invert = false;
+};
+
+#endif

@@ -1,0 +1,252 @@
+// How fast the finder searches a tree of containers, beside grep -rlF of the
+// same word on the same tree, and how responsive its window stays meanwhile.
+// Two trees: many small containers of a few steps, and a few large ones
+// whose embedded data the finder never needs to read. Sizes from
+// TRAXO_BENCH_SMALL (containers, default 2000) and TRAXO_BENCH_MB (MiB of
+// data per large container, default 50); TRAXO_BENCH_REPEAT runs per figure
+// (best counts, default 3).
+
+#include "container/containerwriter.h"
+#include "finder/queryeditor.h"
+#include "finder/traxofinder.h"
+#include "finder/traxofindwindow.h"
+#include "summary/summarywriter.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+const QString word = QStringLiteral("Postprocessing");
+
+int envInt(const char *name, int fallback)
+{
+    bool ok = false;
+    const int value = qEnvironmentVariableIntValue(name, &ok);
+    return ok && value > 0 ? value : fallback;
+}
+
+// One step whose title holds the word in every hitEvery-th container. The
+// summary is stored as is, so grep sees the same words the finder reads.
+traxo::ContainerWriter::Section makeStep(
+    int container, int step, bool hit, const QList<traxo::ContainerWriter::File> &files)
+{
+    traxo::Summary summary;
+    summary.Title = hit && step == 0 ? QStringLiteral("%1 of run %2").arg(word).arg(container)
+                                     : QStringLiteral("Step %1 of run %2").arg(step).arg(container);
+    summary.Tool = QStringLiteral("tool%1").arg(step);
+    summary.Host = QStringLiteral("lab%1").arg(container % 7);
+    summary.Description = QStringLiteral("Measured and reduced on the bench");
+    for (const traxo::ContainerWriter::File &file : files) {
+        traxo::FileSummary entry;
+        entry.Filename = file.filename;
+        entry.Filetype = file.filetype;
+        entry.FilePurpose = QStringLiteral("OutFile");
+        entry.Embedded = true;
+        entry.UncompressedSize = int(file.content.size());
+        summary.files.append(entry);
+    }
+    traxo::ContainerWriter::Section section;
+    section.title = summary.Title;
+    section.files = files;
+    section.summary = traxo::SummaryWriter::writeSummaryUtf8(summary);
+    section.summaryCompression = traxo::ContainerWriter::None;
+    return section;
+}
+
+bool writeContainer(const QString &path, const QList<traxo::ContainerWriter::Section> &sections)
+{
+    traxo::ContainerWriter writer;
+    if (!writer.create(path))
+        return false;
+    for (const traxo::ContainerWriter::Section &section : sections) {
+        if (!writer.appendSection(path, section))
+            return false;
+    }
+    return true;
+}
+
+int buildSmallTree(const QString &root, int count)
+{
+    int hits = 0;
+    for (int i = 0; i < count; ++i) {
+        const bool hit = i % 10 == 3;
+        hits += hit;
+        QList<traxo::ContainerWriter::Section> steps;
+        for (int s = 0; s < 3; ++s) {
+            traxo::ContainerWriter::File data;
+            data.filetype = QStringLiteral("csv");
+            data.filename = QStringLiteral("values%1.csv").arg(s);
+            data.content = QByteArray("1,2,3\n4,5,6\n").repeated(20 + s);
+            steps.append(makeStep(i, s, hit, { data }));
+        }
+        const QString dir = QStringLiteral("%1/batch%2").arg(root).arg(i / 100);
+        QDir().mkpath(dir);
+        if (!writeContainer(QStringLiteral("%1/run%2.traxo").arg(dir).arg(i), steps))
+            return -1;
+    }
+    return hits;
+}
+
+int buildLargeTree(const QString &root, int count, int mib)
+{
+    int hits = 0;
+    QByteArray data(qsizetype(mib) * 1024 * 1024, Qt::Uninitialized);
+    for (int i = 0; i < count; ++i) {
+        const bool hit = i % 10 == 3;
+        hits += hit;
+        QRandomGenerator(quint32(i)).fillRange(reinterpret_cast<quint32 *>(data.data()), data.size() / 4);
+        traxo::ContainerWriter::File file;
+        file.filetype = QStringLiteral("raw");
+        file.filename = QStringLiteral("detector%1.raw").arg(i);
+        file.content = data;
+        file.compression = traxo::ContainerWriter::None;
+        if (!writeContainer(QStringLiteral("%1/scan%2.traxo").arg(root).arg(i), { makeStep(i, 0, hit, { file }) }))
+            return -1;
+    }
+    return hits;
+}
+
+struct Run
+{
+    double seconds = 0;
+    int hits = 0;
+    double slowestFile = 0; // finder only
+};
+
+Run finderRun(const QString &root)
+{
+    Run run;
+    QElapsedTimer timer;
+    timer.start();
+    TraxoFinder finder;
+    finder.init(word, root, false);
+    QElapsedTimer file;
+    while (finder.hasMoreFiles()) {
+        file.start();
+        run.hits += finder.findNext().matched;
+        run.slowestFile = std::max(run.slowestFile, file.nsecsElapsed() / 1e9);
+    }
+    run.seconds = timer.nsecsElapsed() / 1e9;
+    return run;
+}
+
+Run grepRun(const QString &root)
+{
+    Run run;
+    QElapsedTimer timer;
+    timer.start();
+    QProcess grep;
+    grep.start(QStringLiteral("grep"), { QStringLiteral("-rlF"), word, root });
+    grep.waitForFinished(-1);
+    run.seconds = timer.nsecsElapsed() / 1e9;
+    run.hits = int(grep.readAllStandardOutput().count('\n'));
+    return run;
+}
+
+Run best(Run (*measure)(const QString &), const QString &root, int repeat)
+{
+    Run result = measure(root);
+    for (int i = 1; i < repeat; ++i) {
+        const Run next = measure(root);
+        if (next.seconds < result.seconds)
+            result = next;
+    }
+    return result;
+}
+
+// Longest gap between ticks of a 10 ms timer while the window searches.
+qint64 longestGap(const QString &root, double *walkSeconds)
+{
+    TraxoFindWindow window;
+    window.show();
+    window.findChild<QueryEditor *>(QStringLiteral("m_queryEditor"))->setQuery(word);
+    window.findChild<QComboBox *>(QStringLiteral("m_dirCombo"))->setEditText(root);
+    QCoreApplication::processEvents();
+
+    QElapsedTimer walk;
+    walk.start();
+    window.findChild<QPushButton *>(QStringLiteral("m_findButton"))->click();
+    *walkSeconds = walk.nsecsElapsed() / 1e9;
+
+    qint64 gap = 0;
+    QElapsedTimer sinceTick;
+    sinceTick.start();
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, [&] {
+        gap = std::max(gap, sinceTick.elapsed());
+        sinceTick.restart();
+    });
+    sampler.start(10);
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!window.isSearching())
+            loop.quit();
+    });
+    poll.start(1);
+    loop.exec();
+    return gap;
+}
+
+bool compare(const char *tree, const QString &root, int expectedHits, int repeat)
+{
+    finderRun(root); // warm the page cache for both
+    grepRun(root);
+    const Run finder = best(finderRun, root, repeat);
+    const Run grep = best(grepRun, root, repeat);
+    double walk = 0;
+    const qint64 gap = longestGap(root, &walk);
+    std::printf("%s tree: finder %.3f s (%d hits), grep -rlF %.3f s (%d hits), ratio grep/finder %.2f\n", tree,
+        finder.seconds, finder.hits, grep.seconds, grep.hits, grep.seconds / finder.seconds);
+    std::printf("%s tree: longest event-loop gap while searching %lld ms (goal below 100 ms slice + %.0f ms "
+                "slowest file); directory walk before the first slice %.0f ms\n",
+        tree, static_cast<long long>(gap), finder.slowestFile * 1000, walk * 1000);
+    if (finder.hits != expectedHits || grep.hits != expectedHits) {
+        std::printf("%s tree: HIT COUNTS DIFFER, expected %d\n", tree, expectedHits);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    QApplication app(argc, argv);
+
+    const int smallCount = envInt("TRAXO_BENCH_SMALL", 2000);
+    const int mib = envInt("TRAXO_BENCH_MB", 50);
+    const int repeat = envInt("TRAXO_BENCH_REPEAT", 3);
+    const int largeCount = 20;
+
+    QTemporaryDir dir;
+    const QString smallRoot = dir.filePath("small");
+    const QString largeRoot = dir.filePath("large");
+    QDir().mkpath(largeRoot);
+    std::printf("building %d small containers and %d containers of %d MiB...\n", smallCount, largeCount, mib);
+    std::fflush(stdout);
+    const int smallHits = buildSmallTree(smallRoot, smallCount);
+    const int largeHits = buildLargeTree(largeRoot, largeCount, mib);
+    if (smallHits < 0 || largeHits < 0) {
+        std::fprintf(stderr, "could not build the trees\n");
+        return 1;
+    }
+
+    std::printf("goals: large tree ratio at least 10, small tree ratio at least 0.5\n");
+    const bool ok = compare("small", smallRoot, smallHits, repeat) & compare("large", largeRoot, largeHits, repeat);
+    return ok ? 0 : 1;
+}
