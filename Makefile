@@ -5,12 +5,14 @@ BUILD ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
+FUZZ_BUILD ?= build-fuzz
+SANITIZE_BUILD ?= build-sanitize
 
 PACKAGES := build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools \
 	qt6-qpa-plugins zlib1g-dev hostname xvfb xauth imagemagick \
 	python-is-python3 qpdf
 
-.PHONY: all deps build test bench run install clean format
+.PHONY: all deps build test bench run install clean format fuzz test-sanitize
 
 all: build
 
@@ -60,6 +62,26 @@ run: deps build
 			echo "TRAXObench ended before the screenshot (see its message above); no screenshot taken."; \
 		fi; \
 	fi
+
+# Fuzzing needs clang and its runtime; the fuzz build has its own folder, so
+# the ordinary build is never touched.
+fuzz: deps
+	@$(MAKE) --no-print-directory deps PACKAGES="clang libclang-rt-14-dev"
+	@[ -f $(FUZZ_BUILD)/build.ninja ] || CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja \
+		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRAXO_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target traxo_fuzzers
+	tests/fuzz/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer: the
+# first report ends the test that made it.
+test-sanitize: deps
+	@[ -f $(SANITIZE_BUILD)/build.ninja ] || cmake -S . -B $(SANITIZE_BUILD) -G Ninja \
+		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRAXO_SANITIZE=ON
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	cd $(SANITIZE_BUILD) && QT_QPA_PLATFORM=offscreen \
+		ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=1 \
+		UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+		ctest --output-on-failure -j $(JOBS)
 
 install: build
 	cmake --install $(BUILD)

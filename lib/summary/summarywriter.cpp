@@ -6,6 +6,15 @@ namespace traxo {
 
 namespace {
 
+// A character of its own (no surrogate) that an XML 1.0 document may contain.
+bool isXmlChar(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u < 0x20)
+        return u == 0x09 || u == 0x0A || u == 0x0D;
+    return !c.isSurrogate() && u != 0xFFFE && u != 0xFFFF;
+}
+
 class XmlBuilder
 {
 public:
@@ -81,15 +90,22 @@ QString SummaryWriter::escape(const QString &text)
 {
     QString result;
     result.reserve(text.size());
-    for (const QChar c : text) {
-        if (c == QLatin1Char('&'))
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('&')) {
             result += QLatin1String("&amp;");
-        else if (c == QLatin1Char('<'))
+        } else if (c == QLatin1Char('<')) {
             result += QLatin1String("&lt;");
-        else if (c == QLatin1Char('>'))
+        } else if (c == QLatin1Char('>')) {
             result += QLatin1String("&gt;");
-        else
+        } else if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
             result += c;
+            result += text.at(++i);
+        } else if (isXmlChar(c)) {
+            result += c;
+        }
+        // Characters XML cannot hold, not even as references, are dropped:
+        // one of them would make the whole summary unreadable.
     }
     return result;
 }

@@ -177,6 +177,7 @@ private slots:
     void keysMissingFromTheListAreNotLost();
     void unknownPurposeIsWrittenAsInput();
     void documentIsWellFormedAndDecodesToTheOriginal();
+    void controlCharactersLeaveTheDocumentReadable();
     void roundTripOfGeneratedSummaries();
 };
 
@@ -197,6 +198,13 @@ void tst_SummaryWriter::escape_data()
     QTest::addRow("quotes stay") << "\"'"
                                  << "\"'";
     QTest::addRow("unicode stays") << QString::fromUtf8("µ✓😀") << QString::fromUtf8("µ✓😀");
+    QTest::addRow("control characters are dropped") << QString::fromUtf8("a\x01"
+                                                                         "b\x1f\x7f")
+                                                    << "ab\x7f";
+    QTest::addRow("tab, line feed and carriage return stay") << "a\tb\nc\r"
+                                                             << "a\tb\nc\r";
+    QTest::addRow("a lone surrogate is dropped") << QString(QChar(0xD800)) + "x" + QChar(0xDC00) << "x";
+    QTest::addRow("the two non-characters are dropped") << QString(QChar(0xFFFE)) + "y" + QChar(0xFFFF) << "y";
 }
 
 void tst_SummaryWriter::escape()
@@ -306,6 +314,21 @@ void tst_SummaryWriter::documentIsWellFormedAndDecodesToTheOriginal()
         if (!summary.md5Signature.isEmpty())
             QCOMPARE(texts.last(), summary.md5Signature);
     }
+}
+
+void tst_SummaryWriter::controlCharactersLeaveTheDocumentReadable()
+{
+    Summary summary;
+    summary.Title = QStringLiteral("step\x01one");
+    summary.userAttributeValues.insert(QStringLiteral("key\x02"), QStringLiteral("value\x1b[0m"));
+    summary.userAttributeKeys << QStringLiteral("key\x02");
+    QString error;
+    const QStringList texts = decodedTexts(SummaryWriter::writeSummary(summary), &error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QVERIFY(texts.contains(QStringLiteral("stepone")));
+    QVERIFY(texts.contains(QStringLiteral("key")));
+    QVERIFY(texts.contains(QStringLiteral("value[0m")));
+    QVERIFY(SummaryReader().readSummary(SummaryWriter::writeSummary(summary)).valid);
 }
 
 void tst_SummaryWriter::roundTripOfGeneratedSummaries()
