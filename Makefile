@@ -76,7 +76,7 @@ fuzz: deps
 # first report ends the test that made it.
 test-sanitize: deps
 	@[ -f $(SANITIZE_BUILD)/build.ninja ] || cmake -S . -B $(SANITIZE_BUILD) -G Ninja \
-		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRAXO_SANITIZE=ON
+		-DCMAKE_BUILD_TYPE=Debug -DTRAXO_SANITIZE=ON
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && QT_QPA_PLATFORM=offscreen \
 		ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=1 \

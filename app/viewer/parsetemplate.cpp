@@ -398,11 +398,17 @@ void ParseTemplate::appendKeyword(QString *out, QStringView keyword, const Varia
 
 QString ParseTemplate::showBlock(const QString &blockName, const QString &indexKey, int count, Variables indexVars)
 {
+    // A block that shows itself, directly or through another block, would
+    // recurse until the stack runs out.
+    if (m_blocksBeingShown.contains(blockName))
+        return QStringLiteral("*** ERROR: Block \"%1\" shows itself.").arg(blockName);
+    m_blocksBeingShown.insert(blockName);
     QString result;
     for (int i = 0; i < count; ++i) {
         indexVars.insert(indexKey, QString::number(i));
         result += generateOneBlock(blockName, indexVars, true);
     }
+    m_blocksBeingShown.remove(blockName);
     return result;
 }
 

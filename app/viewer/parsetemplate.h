@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QList>
 #include <QPair>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -149,6 +150,8 @@ private:
     bool m_evenOddPhaseOdd = true;
     // Variable values are HTML-escaped while an "escape begin" is in force.
     bool m_escapeOn = false;
+    // The show-block directives being rendered, innermost last.
+    QSet<QString> m_blocksBeingShown;
 
     // Loop bounds of the show-block directives for the section being drawn.
     int m_numFiles = 0;

@@ -118,6 +118,8 @@ private slots:
     void argumentErrors_data();
     void argumentErrors();
     void missingBlocks();
+    void blocksThatShowThemselves_data();
+    void blocksThatShowThemselves();
     void expandKeyword_data();
     void expandKeyword();
     void expandContents_data();
@@ -304,6 +306,37 @@ void tst_ParseTemplate::missingBlocks()
     step.files = { makeFile("a", 1) };
     QCOMPARE(engine.generateHtml("none.traxo", "t.htm", { step }, false),
         QStringLiteral("[\n*** ERROR: [ifequal] needs parameters: $keyword test]\n"));
+}
+
+void tst_ParseTemplate::blocksThatShowThemselves_data()
+{
+    QTest::addColumn<QString>("blocks");
+    QTest::addColumn<QString>("expected");
+    QTest::addRow("the files block shows itself")
+        << "<!-- #begin(__files__) -->f<!-- #showblock(__files__) --><!-- #end -->"
+        << "[\nf\n*** ERROR: Block \"__files__\" shows itself.]\n";
+    QTest::addRow("files and file attributes show each other")
+        << "<!-- #begin(__files__) -->f<!-- #showblock(__userfileattributes__) --><!-- #end -->"
+           "<!-- #begin(__userfileattributes__) -->u<!-- #showblock(__files__) --><!-- #end -->"
+        << "[\nf\nu\n*** ERROR: Block \"__files__\" shows itself.]\n";
+    // A begin without its end swallows the show directive that follows it.
+    QTest::addRow("an unclosed files block") << "<!-- #begin(__files__) -->f<!-- #showblock(__files__) -->"
+                                             << "[\nf\n*** ERROR: Block \"__files__\" shows itself.]\n";
+}
+
+void tst_ParseTemplate::blocksThatShowThemselves()
+{
+    QFETCH(QString, blocks);
+    QFETCH(QString, expected);
+    ParseTemplate engine;
+    QVERIFY(engine.parseTemplate("<!-- #begin(__top__) --><!-- #end --><!-- #begin(__bottom__) --><!-- #end -->"
+                                 "[<!-- #showblock(__files__) -->]"
+        + blocks));
+    Summary step;
+    step.files = { makeFile("a", 1) };
+    step.files[0].userAttributeKeys = QStringList { "k" };
+    step.files[0].userAttributeValues.insert("k", "v");
+    QCOMPARE(engine.generateHtml("none.traxo", "t.htm", { step }, false), expected);
 }
 
 void tst_ParseTemplate::expandKeyword_data()
