@@ -14,8 +14,8 @@
 using namespace traxo;
 
 // Container bytes through everything that reads a container: opening in both
-// modes, the summaries, validating every section and file, and extracting
-// every file into a scratch folder.
+// modes, the summaries, validating every section and file, extracting every
+// file into a scratch folder and validating what was extracted.
 static QTemporaryDir *scratch;
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
@@ -47,6 +47,17 @@ static void readContainer(const QString &path, ParseMode mode, const QString &ou
     ExtractionQueue extraction(&parser);
     extraction.addExtractees(targets);
     while (extraction.process()) { }
+
+    // The extracted files are checked against the markers' claims, as the
+    // viewer does after an extraction.
+    QList<SavedFile> saved;
+    for (const FileTag &file : parser.getFiles()) {
+        saved.append({ targets.value(file.id), file.md5file, file.filesize });
+        parser.getFileContent(file.id);
+        parser.calcChecksumsForFile(file.id);
+    }
+    validation.addValidatees(saved);
+    while (validation.process()) { }
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
