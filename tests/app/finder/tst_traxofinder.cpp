@@ -92,15 +92,8 @@ void tst_TraxoFinder::findNext_data()
     QTest::addRow("one of three matches, with its binding")
         << "s:tool == fitter" << false << QStringList { "fit.traxo" }
         << QStringList { "fit.traxo: s = workflowstep: Fit the curve" };
-    QTest::addRow("inverted: the other two, damaged files not among them")
-        << "s:tool == fitter" << true << QStringList { "smooth.traxo", "sub/plot.pdf" } << QStringList();
     QTest::addRow("inverted miss: every readable container")
         << "s:tool == nobody" << true << QStringList { "fit.traxo", "smooth.traxo", "sub/plot.pdf" } << QStringList();
-    QTest::addRow("plain words each in some attribute, no bindings")
-        << "Preprocessing Postprocessing" << false << QStringList { "smooth.traxo" } << QStringList();
-    QTest::addRow("file variable in a pdf in a subdirectory")
-        << "f:filename == plot.png" << false << QStringList { "sub/plot.pdf" }
-        << QStringList { "sub/plot.pdf: f = file: plot.png" };
 }
 
 void tst_TraxoFinder::findNext()
