@@ -4,6 +4,7 @@
 #include "frame/findtextbrowser.h"
 #include "frame/helpviewer.h"
 #include "frame/windowlist.h"
+#include "messageboxanswerer.h"
 #include "viewer/untraxowindow.h"
 
 #include <QAction>
@@ -121,6 +122,8 @@ private slots:
     void resultLinkOpensAViewer_data();
     void resultLinkOpensAViewer();
     void helpLinksOpenTheirPages();
+    void browseForDir_data();
+    void browseForDir();
     void factoryReadsItsOptions_data();
     void factoryReadsItsOptions();
 
@@ -331,6 +334,29 @@ void tst_TraxoFindWindow::helpLinksOpenTheirPages()
     QCOMPARE(help.opened.at(0).fragment(), QStringLiteral("sec:query"));
     QCOMPARE(help.opened.at(1).toLocalFile(), HelpViewer::getDocPath("traxofind.html"));
     QVERIFY(!help.opened.at(1).hasFragment());
+}
+
+void tst_TraxoFindWindow::browseForDir_data()
+{
+    QTest::addColumn<bool>("choose");
+
+    QTest::addRow("a chosen directory is listed and shown") << true;
+    QTest::addRow("a cancelled dialog changes nothing") << false;
+}
+
+void tst_TraxoFindWindow::browseForDir()
+{
+    QFETCH(bool, choose);
+
+    TraxoFindWindow window(QString(), m_three);
+    QComboBox *combo = part<QComboBox>(window, "m_dirCombo");
+    const int listed = combo->count();
+    const QString chosen = m_root.filePath("six");
+    MessageBoxAnswerer answerer(QString(), choose ? chosen : QString());
+    window.browseForDir();
+    QCOMPARE(answerer.fileDialogs, 1);
+    QCOMPARE(combo->currentText(), choose ? chosen : m_three);
+    QCOMPARE(combo->count(), listed + (choose ? 1 : 0));
 }
 
 void tst_TraxoFindWindow::factoryReadsItsOptions_data()
