@@ -206,32 +206,84 @@ bool davisPutnam(const StaticParams &s, DynamicParams d, QHash<QString, QString>
     return false;
 }
 
-// An unnamed variable whose disjunctions name no other variable is satisfied
-// or not whatever the others are bound to. When no candidate satisfies it the
-// container cannot match, and saying so up front spares the search from
-// trying every combination of the variables bound before it: "the the the
-// nosuchword" would otherwise take candidates to the third power.
-bool independentVariablesSatisfiable(const StaticParams &s, const DynamicParams &start)
+// Orders the results of one literal: a candidate that makes a literal truer
+// can only help the disjunctions holding it.
+int truthRank(EvaluationResult result)
+{
+    switch (result) {
+    case EvaluationResult::False:
+        return 0;
+    case EvaluationResult::Undetermined:
+        return 1;
+    case EvaluationResult::True:
+        break;
+    }
+    return 2;
+}
+
+bool isIndependent(const StaticParams &s, int variable)
+{
+    if (!s.variableNames.at(variable).startsWith(QLatin1Char('@')))
+        return false;
+    for (const CNFLiteralIndex &at : s.variableLocations.at(variable)) {
+        const PreparedLiteral &literal = s.cnf.at(at.disjunctionIndex).at(at.literalIndex);
+        for (const PreparedOperand *operand : { &literal.left, &literal.right }) {
+            if (operand->kind == CNFOperand::Variable && operand->variable != variable)
+                return false;
+        }
+    }
+    return true;
+}
+
+// An unnamed variable whose literals name no other variable (a free word, a
+// comparison with a constant) is bound before the search to a candidate that
+// makes each of its literals at least as true as any other candidate does,
+// when there is one: no solution is lost, and the search no longer tries
+// every combination of such variables. Otherwise "nosuch1 || ... ||
+// nosuch30" would take candidates to the thirtieth power to fail. False when
+// one of them leaves a disjunction false whatever it is bound to.
+bool bindIndependentVariables(const StaticParams &s, DynamicParams &d)
 {
     for (int v = 0; v < s.variableNames.size(); ++v) {
-        if (!s.variableNames.at(v).startsWith(QLatin1Char('@')))
+        if (!isIndependent(s, v))
             continue;
-        bool independent = true;
-        for (const CNFLiteralIndex &at : s.variableLocations.at(v)) {
-            for (const PreparedLiteral &literal : s.cnf.at(at.disjunctionIndex)) {
-                for (const PreparedOperand *operand : { &literal.left, &literal.right }) {
-                    if (operand->kind == CNFOperand::Variable && operand->variable != v)
-                        independent = false;
-                }
-            }
+        const QList<CNFLiteralIndex> &locations = s.variableLocations.at(v);
+        QList<QList<int>> ranks;
+        for (int c = 0; c < s.candidates.size(); ++c) {
+            d.assignment[v] = c;
+            QList<int> rank;
+            for (const CNFLiteralIndex &at : locations)
+                rank.append(truthRank(evaluateLiteral(s, d, s.cnf.at(at.disjunctionIndex).at(at.literalIndex))));
+            ranks.append(rank);
         }
-        if (!independent)
+        const auto dominates = [&ranks](int a, int b) {
+            for (int i = 0; i < ranks.at(a).size(); ++i) {
+                if (ranks.at(a).at(i) < ranks.at(b).at(i))
+                    return false;
+            }
+            return true;
+        };
+        int best = 0;
+        for (int c = 1; c < ranks.size(); ++c) {
+            if (dominates(c, best) && !dominates(best, c))
+                best = c;
+        }
+        bool dominant = !ranks.isEmpty();
+        for (int c = 0; c < ranks.size() && dominant; ++c)
+            dominant = dominates(best, c);
+
+        if (dominant) {
+            d.assignment[v] = best;
+            if (!propagate(s, d, v))
+                return false;
             continue;
+        }
+        d.assignment[v] = -1;
         bool satisfiable = false;
         for (int c = 0; c < s.candidates.size() && !satisfiable; ++c) {
-            DynamicParams d = start;
-            d.assignment[v] = c;
-            satisfiable = propagate(s, d, v);
+            DynamicParams trial = d;
+            trial.assignment[v] = c;
+            satisfiable = propagate(s, trial, v);
         }
         if (!satisfiable)
             return false;
@@ -362,7 +414,7 @@ bool evaluateCNF(const QList<Summary> &summaries, const ConjunctiveNormalForm &c
     d.used = QList<bool>(s.candidates.size(), false);
     d.assignment = QList<int>(s.variableNames.size(), -1);
 
-    if (!independentVariablesSatisfiable(s, d))
+    if (!bindIndependentVariables(s, d))
         return false;
     return davisPutnam(s, d, bindings);
 }

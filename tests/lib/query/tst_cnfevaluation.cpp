@@ -253,6 +253,19 @@ void tst_CNFEvaluation::matching_data()
     QTest::addRow("either of two") << "f:tool == latex || f:filetype == dat" << true
                                    << QStringList { "f = file: raw.dat" };
     QTest::addRow("no variables at all") << "'a' == 'b'" << true << QStringList {};
+
+    // Searched naively, thirty free words take candidates to the thirtieth
+    // power before they fail.
+    QStringList absent;
+    for (int i = 0; i < 30; ++i)
+        absent << QStringLiteral("nosuch%1").arg(i);
+    QTest::addRow("thirty absent words joined by or") << absent.join(" || ") << false << QStringList {};
+    QTest::addRow("a present word after thirty absent ones")
+        << absent.join(" || ") + " || BONN" << true << QStringList {};
+    QTest::addRow("absent words beside a named variable")
+        << "f:iswfs && (" + absent.join(" || ") + " || latex)" << true << QStringList { "f = " + convert };
+    QTest::addRow("a comparison with a constant that one file passes") << "f:filetype == pdf && (:filesize > 100000 || "
+            + absent.join(" || ") + ")" << true << QStringList { "f = file: plot.pdf" };
 }
 
 void tst_CNFEvaluation::matching()
