@@ -45,6 +45,10 @@ void WSFile::clearUserAttributes()
 
 QString WSFile::pathWord() const
 {
+    // A path ending in "/" has no name part; QFileInfo would drop the slash
+    // and the word would read back as a file of that name.
+    if (m_filename.isEmpty() && !m_filepath.isEmpty())
+        return m_filepath;
     const QDir dir(m_filepath);
     // Qt takes a name beginning with ":" for a resource path and would drop
     // the directory; on disk it is an ordinary relative name.

@@ -157,6 +157,9 @@ void tst_ArgFile::filePaths_data()
     QTest::addRow("name that Qt would take for a resource") << "d/:x"
                                                             << "d/"
                                                             << "d/:x";
+    QTest::addRow("a path ending in a slash keeps it") << "raw/"
+                                                       << "raw/"
+                                                       << "raw/";
 }
 
 void tst_ArgFile::filePaths()
