@@ -115,6 +115,9 @@ QByteArray FileIterator::getBytes(int position, int length)
 {
     if (!m_file || position < 0 || position >= m_size || length < 0 || qint64(position) + length > m_size)
         return {};
+    // Small containers lie wholly in the window: their summaries need no read.
+    if (m_bufferStart >= 0 && position >= m_bufferStart && qint64(position) + length <= m_bufferStart + m_buffer.size())
+        return m_buffer.mid(position - m_bufferStart, length);
     if (!m_file->seek(position))
         return {};
     QByteArray data = m_file->read(length);
@@ -133,7 +136,8 @@ bool FileIterator::readBuffer(qint64 position)
 {
     if (!m_file->seek(position))
         return false;
-    QByteArray data = m_file->read(BufferSize);
+    // Never more than the file holds, so a small file takes one read call.
+    QByteArray data = m_file->read(std::min<qint64>(BufferSize, m_size - position));
     if (data.isEmpty())
         return false;
     m_buffer = data;

@@ -89,15 +89,16 @@ bool TraxoParser::open(const QString &fileName)
     m_fileName.clear();
     m_iterator.closeFile();
 
-    const QFileInfo info(fileName);
-    if (info.isFile() && info.size() > std::numeric_limits<int>::max()) {
-        emitLog(
-            QStringLiteral("*** ERROR: \"%1\" is larger than 2 GiB and cannot be read as a container.\n").arg(fileName),
-            LogError);
+    if (!m_iterator.open(fileName)) {
+        // Asked only on failure: the search opens thousands of containers.
+        const QFileInfo info(fileName);
+        if (info.isFile() && info.size() > std::numeric_limits<int>::max()) {
+            emitLog(QStringLiteral("*** ERROR: \"%1\" is larger than 2 GiB and cannot be read as a container.\n")
+                        .arg(fileName),
+                LogError);
+        }
         return false;
     }
-    if (!m_iterator.open(fileName))
-        return false;
     if (!checkHeader()) {
         m_iterator.closeFile();
         return false;

@@ -311,26 +311,28 @@ void appendUserAttributes(QHash<QString, ReturnValue> &table, QStringList &texts
 
 } // namespace
 
+// The keys are literals, which cost no allocation: a table is built for every
+// step and file of every container a search reads.
 QHash<QString, ReturnValue> convertStepToHash(const Workflowstep &step)
 {
     QHash<QString, ReturnValue> table;
     QStringList texts;
-    const auto text = [&](const char *key, const QString &value) {
-        appendText(table, texts, QLatin1String(key), ReturnValue::fromString(value));
+    const auto text = [&](const QString &key, const QString &value) {
+        appendText(table, texts, key, ReturnValue::fromString(value));
     };
-    text("hash", QStringLiteral("wfs:%1").arg(step.TagID));
+    text(QStringLiteral("hash"), QStringLiteral("wfs:%1").arg(step.TagID));
     appendText(table, texts, QStringLiteral("tagid"), ReturnValue::fromNumber(float(step.TagID)));
-    text("traxorootfile", step.TraxoRootFile);
-    text("timestamp", step.Timestamp);
-    text("title", step.Title);
-    text("description", step.Description);
-    text("comment", step.Comment);
-    text("command", step.Command);
-    text("tool", step.Tool);
-    text("toolpath", step.ToolPath);
-    text("host", step.Host);
-    text("user", step.User);
-    text("creator", step.Creator);
+    text(QStringLiteral("traxorootfile"), step.TraxoRootFile);
+    text(QStringLiteral("timestamp"), step.Timestamp);
+    text(QStringLiteral("title"), step.Title);
+    text(QStringLiteral("description"), step.Description);
+    text(QStringLiteral("comment"), step.Comment);
+    text(QStringLiteral("command"), step.Command);
+    text(QStringLiteral("tool"), step.Tool);
+    text(QStringLiteral("toolpath"), step.ToolPath);
+    text(QStringLiteral("host"), step.Host);
+    text(QStringLiteral("user"), step.User);
+    text(QStringLiteral("creator"), step.Creator);
     table.insert(QStringLiteral("iswfs"), ReturnValue::fromBool(true));
     table.insert(QStringLiteral("isfile"), ReturnValue::fromBool(false));
     appendUserAttributes(table, texts, step.userAttributeKeys, step.userAttributeValues, QStringLiteral("\n"));
@@ -342,35 +344,33 @@ QHash<QString, ReturnValue> convertFileToHash(const FileSummary &file, int stepT
 {
     QHash<QString, ReturnValue> table;
     QStringList texts;
-    const auto text = [&](const char *key, const QString &value) {
-        appendText(table, texts, QLatin1String(key), ReturnValue::fromString(value));
+    const auto text = [&](const QString &key, const QString &value) {
+        appendText(table, texts, key, ReturnValue::fromString(value));
     };
-    const auto flag
-        = [&](const char *key, bool value) { table.insert(QLatin1String(key), ReturnValue::fromBool(value)); };
-    const auto number = [&](const char *key, int value) {
-        appendText(table, texts, QLatin1String(key), ReturnValue::fromNumber(float(value)));
-    };
+    const auto flag = [&](const QString &key, bool value) { table.insert(key, ReturnValue::fromBool(value)); };
+    const auto number
+        = [&](const QString &key, int value) { appendText(table, texts, key, ReturnValue::fromNumber(float(value))); };
     const bool inFile = file.FilePurpose == QLatin1String("InFile");
-    text("hash", QStringLiteral("file:%1:%2").arg(stepTagId).arg(file.TagID));
-    number("tagid", file.TagID);
-    text("filename", file.Filename);
-    text("filepath", file.Filepath);
-    text("filetype", file.Filetype);
-    text("description", file.Description);
-    text("comment", file.Comment);
-    text("lastmodified", file.LastModified);
-    flag("embedded", file.Embedded);
-    flag("compressed", file.CompressedMethod == QLatin1String("flate"));
-    text("filepurpose", file.FilePurpose);
-    flag("isinfile", inFile);
-    flag("isoutfile", !inFile);
-    number("filesize", file.UncompressedSize);
-    number("cfilesize", file.CompressedSize);
-    text("md5", file.UncompressedMD5);
-    text("cmd5", file.CompressedMD5);
-    flag("iswfs", false);
-    flag("isfile", true);
-    number("parentid", stepTagId);
+    text(QStringLiteral("hash"), QStringLiteral("file:%1:%2").arg(stepTagId).arg(file.TagID));
+    number(QStringLiteral("tagid"), file.TagID);
+    text(QStringLiteral("filename"), file.Filename);
+    text(QStringLiteral("filepath"), file.Filepath);
+    text(QStringLiteral("filetype"), file.Filetype);
+    text(QStringLiteral("description"), file.Description);
+    text(QStringLiteral("comment"), file.Comment);
+    text(QStringLiteral("lastmodified"), file.LastModified);
+    flag(QStringLiteral("embedded"), file.Embedded);
+    flag(QStringLiteral("compressed"), file.CompressedMethod == QLatin1String("flate"));
+    text(QStringLiteral("filepurpose"), file.FilePurpose);
+    flag(QStringLiteral("isinfile"), inFile);
+    flag(QStringLiteral("isoutfile"), !inFile);
+    number(QStringLiteral("filesize"), file.UncompressedSize);
+    number(QStringLiteral("cfilesize"), file.CompressedSize);
+    text(QStringLiteral("md5"), file.UncompressedMD5);
+    text(QStringLiteral("cmd5"), file.CompressedMD5);
+    flag(QStringLiteral("iswfs"), false);
+    flag(QStringLiteral("isfile"), true);
+    number(QStringLiteral("parentid"), stepTagId);
     appendUserAttributes(table, texts, file.userAttributeKeys, file.userAttributeValues, QStringLiteral(", "));
     table.insert(QStringLiteral("any"), ReturnValue::fromString(texts.join(QLatin1Char('\n'))));
     return table;

@@ -25,6 +25,19 @@ bool readThree(const QString &content, T &a, T &b, T &c)
     return stream.status() == QTextStream::Ok;
 }
 
+// Where prefix + name + ">" first occurs in text at or after from, or -1;
+// compared in place, since summaries are read for every container searched.
+qsizetype findTag(QStringView text, qsizetype from, QLatin1String prefix, QStringView name)
+{
+    const qsizetype length = prefix.size() + name.size() + 1;
+    for (qsizetype at = text.indexOf(prefix, from); at >= 0 && at + length <= text.size();
+         at = text.indexOf(prefix, at + 1)) {
+        if (text.mid(at + prefix.size(), name.size()) == name && text.at(at + length - 1) == QLatin1Char('>'))
+            return at;
+    }
+    return -1;
+}
+
 } // namespace
 
 VXMLLevel1Iter::VXMLLevel1Iter(const QString &text)
@@ -52,6 +65,12 @@ QString VXMLLevel1Iter::operator++(int)
 }
 
 bool VXMLLevel1Iter::isTag(const QString &name) const
+{
+    return m_onElement && QStringView(m_text).mid(m_tagPos, m_tagLen) == name;
+}
+
+// Readers test every child against a table of names: no QString per test.
+bool VXMLLevel1Iter::isTag(QLatin1String name) const
 {
     return m_onElement && QStringView(m_text).mid(m_tagPos, m_tagLen) == name;
 }
@@ -101,21 +120,20 @@ void VXMLLevel1Iter::endIteration()
 // times however many elements the text holds.
 qsizetype VXMLLevel1Iter::findClosingTag(qsizetype from, QStringView name) const
 {
-    const QString open = QLatin1Char('<') + name.toString() + QLatin1Char('>');
-    const QString close = QLatin1String("</") + name.toString() + QLatin1Char('>');
     const QStringView text(m_text);
     int depth = 1;
     qsizetype pos = from;
     for (;;) {
-        const qsizetype closing = text.indexOf(close, pos);
+        const qsizetype closing = findTag(text, pos, QLatin1String("</"), name);
         if (closing < 0)
             return -1;
-        const QStringView between = text.mid(pos, closing - pos);
-        for (qsizetype o = between.indexOf(open); o >= 0; o = between.indexOf(open, o + open.size()))
+        const QStringView between = text.first(closing);
+        for (qsizetype o = findTag(between, pos, QLatin1String("<"), name); o >= 0;
+             o = findTag(between, o + name.size() + 2, QLatin1String("<"), name))
             ++depth;
         if (--depth == 0)
             return closing;
-        pos = closing + close.size();
+        pos = closing + name.size() + 3;
     }
 }
 

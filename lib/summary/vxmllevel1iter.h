@@ -1,6 +1,7 @@
 #ifndef TRAXO_VXMLLEVEL1ITER_H
 #define TRAXO_VXMLLEVEL1ITER_H
 
+#include <QLatin1String>
 #include <QString>
 
 namespace traxo {
@@ -31,6 +32,7 @@ public:
 
     // True when standing on an element whose tag name equals name.
     bool isTag(const QString &name) const;
+    bool isTag(QLatin1String name) const;
     // The current tag name; a null QString when not on an element.
     QString tagName() const;
     // The current content; a null QString when not on an element.
