@@ -25,14 +25,18 @@ bool readThree(const QString &content, T &a, T &b, T &c)
     return stream.status() == QTextStream::Ok;
 }
 
-// Where prefix + name + ">" first occurs in text at or after from, or -1;
-// compared in place, since summaries are read for every container searched.
-qsizetype findTag(QStringView text, qsizetype from, QLatin1String prefix, QStringView name)
+// Where "<name>" (or "</name>" when closing) first occurs in text at or after
+// from, or -1. Compared in place from each '<': summaries are read for every
+// container searched.
+qsizetype findTag(QStringView text, qsizetype from, bool closing, QStringView name)
 {
-    const qsizetype length = prefix.size() + name.size() + 1;
-    for (qsizetype at = text.indexOf(prefix, from); at >= 0 && at + length <= text.size();
-         at = text.indexOf(prefix, at + 1)) {
-        if (text.mid(at + prefix.size(), name.size()) == name && text.at(at + length - 1) == QLatin1Char('>'))
+    const qsizetype prefix = closing ? 2 : 1;
+    const qsizetype length = prefix + name.size() + 1;
+    for (qsizetype at = text.indexOf(QLatin1Char('<'), from); at >= 0 && at + length <= text.size();
+         at = text.indexOf(QLatin1Char('<'), at + 1)) {
+        if (closing && text.at(at + 1) != QLatin1Char('/'))
+            continue;
+        if (text.mid(at + prefix, name.size()) == name && text.at(at + length - 1) == QLatin1Char('>'))
             return at;
     }
     return -1;
@@ -124,12 +128,12 @@ qsizetype VXMLLevel1Iter::findClosingTag(qsizetype from, QStringView name) const
     int depth = 1;
     qsizetype pos = from;
     for (;;) {
-        const qsizetype closing = findTag(text, pos, QLatin1String("</"), name);
+        const qsizetype closing = findTag(text, pos, true, name);
         if (closing < 0)
             return -1;
         const QStringView between = text.first(closing);
-        for (qsizetype o = findTag(between, pos, QLatin1String("<"), name); o >= 0;
-             o = findTag(between, o + name.size() + 2, QLatin1String("<"), name))
+        for (qsizetype o = findTag(between, pos, false, name); o >= 0;
+             o = findTag(between, o + name.size() + 2, false, name))
             ++depth;
         if (--depth == 0)
             return closing;
