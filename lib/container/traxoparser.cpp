@@ -7,7 +7,6 @@
 #include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSaveFile>
 
 #include <zlib.h>
@@ -19,49 +18,153 @@ namespace traxo {
 
 namespace {
 
-const QRegularExpression &sectionRegex()
+// The kinds of marker field: text with the escapes \\ \] \n, decimal digits
+// (possibly none), and an MD5 that is empty or 32 lower-case hex digits.
+enum class FieldKind { Text, Integer, Md5 };
+
+// A field and the literal text that must follow it.
+struct FieldLayout
 {
-    static const QRegularExpression regex(sectionRegexStr.arg(strRegex, intRegex, md5Regex));
-    return regex;
+    FieldKind kind;
+    const char *next;
+};
+
+// The two markers field by field, reading exactly the lines that
+// sectionRegexStr and fileRegexStr describe.
+const char sectionHead[] = "%<--! $TRAXO_SECTION [version:";
+const FieldLayout sectionFields[] = {
+    { FieldKind::Text, "][creator:" },
+    { FieldKind::Text, "][title:" },
+    { FieldKind::Text, "][left:" },
+    { FieldKind::Integer, "][size:" },
+    { FieldKind::Integer, "][index:" },
+    { FieldKind::Integer, "][md5section:" },
+    { FieldKind::Md5, "][previousmd5:" },
+    { FieldKind::Md5, "][previousmarker:" },
+    { FieldKind::Integer, "]-->" },
+};
+const char fileHead[] = "%<--! $TRAXO_EMBEDDEDFILE_BEGIN [filetype:";
+const FieldLayout fileFields[] = {
+    { FieldKind::Text, "][filename:" },
+    { FieldKind::Text, "][desc:" },
+    { FieldKind::Text, "][comment:" },
+    { FieldKind::Text, "][compression:" },
+    { FieldKind::Text, "][filesize:" },
+    { FieldKind::Integer, "][cfilesize:" },
+    { FieldKind::Integer, "][blocksize:" },
+    { FieldKind::Integer, "][offset:" },
+    { FieldKind::Integer, "][md5file:" },
+    { FieldKind::Md5, "][md5cfile:" },
+    { FieldKind::Md5, "]-->" },
+};
+
+// Where one marker line and its fields lie, as byte offsets into the line:
+// group 0 is the whole marker, group i its i-th field.
+struct MarkerMatch
+{
+    static constexpr int MaxGroups = 12;
+    bool matched = false;
+    qsizetype start[MaxGroups] = {};
+    qsizetype length[MaxGroups] = {};
+};
+
+bool readLiteral(const QByteArray &bytes, qsizetype *pos, const char *literal)
+{
+    const QByteArrayView expected(literal);
+    if (!QByteArrayView(bytes).sliced(*pos).startsWith(expected))
+        return false;
+    *pos += expected.size();
+    return true;
 }
 
-const QRegularExpression &fileRegex()
+// Every field ends where the literal after it must begin (a text at its
+// first unescaped "]"), so a field read one way is the only reading that can
+// lead to a match: no backtracking is needed.
+bool readField(const QByteArray &bytes, qsizetype *pos, FieldKind kind)
 {
-    static const QRegularExpression regex(fileRegexStr.arg(strRegex, intRegex, md5Regex));
-    return regex;
+    const qsizetype size = bytes.size();
+    qsizetype at = *pos;
+    switch (kind) {
+    case FieldKind::Text:
+        while (at < size && bytes.at(at) != ']') {
+            if (bytes.at(at) == '\\') {
+                const char next = at + 1 < size ? bytes.at(at + 1) : '\0';
+                if (next != '\\' && next != ']' && next != 'n')
+                    break;
+                ++at;
+            }
+            ++at;
+        }
+        break;
+    case FieldKind::Integer:
+        while (at < size && bytes.at(at) >= '0' && bytes.at(at) <= '9')
+            ++at;
+        break;
+    case FieldKind::Md5:
+        if (at < size && bytes.at(at) == ']')
+            break;
+        for (int i = 0; i < 32; ++i, ++at) {
+            const char c = at < size ? bytes.at(at) : '\0';
+            if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
+                return false;
+        }
+        break;
+    }
+    *pos = at;
+    return true;
 }
 
-// The markers are matched against the line decoded as Latin-1: their syntax
-// is ASCII, and one character per byte keeps every match offset a byte
-// offset even when a text value is not valid UTF-8.
-QRegularExpressionMatch matchMarker(const QRegularExpression &regex, const QByteArray &bytes)
+// Matched by hand rather than by a regular expression: a search reads every
+// marker of thousands of containers, and the expression dominated its time.
+template<size_t N>
+MarkerMatch matchMarker(const QByteArray &bytes, const char *head, const FieldLayout (&fields)[N])
 {
-    return regex.match(
-        QString::fromLatin1(bytes), 0, QRegularExpression::NormalMatch, QRegularExpression::AnchorAtOffsetMatchOption);
+    static_assert(N < MarkerMatch::MaxGroups);
+    MarkerMatch match;
+    qsizetype pos = 0;
+    if (!readLiteral(bytes, &pos, head))
+        return match;
+    for (size_t i = 0; i < N; ++i) {
+        match.start[i + 1] = pos;
+        if (!readField(bytes, &pos, fields[i].kind))
+            return match;
+        match.length[i + 1] = pos - match.start[i + 1];
+        if (!readLiteral(bytes, &pos, fields[i].next))
+            return match;
+    }
+    match.length[0] = pos;
+    match.matched = true;
+    return match;
 }
 
-QString textField(const QRegularExpressionMatch &match, const QByteArray &bytes, int group)
+QString textField(const MarkerMatch &match, const QByteArray &bytes, int group)
 {
-    return QString::fromUtf8(bytes.mid(match.capturedStart(group), match.capturedLength(group)));
+    return QString::fromUtf8(bytes.mid(match.start[group], match.length[group]));
+}
+
+QString md5Field(const MarkerMatch &match, const QByteArray &bytes, int group)
+{
+    return QString::fromLatin1(bytes.constData() + match.start[group], match.length[group]);
 }
 
 // An empty integer reads as -1. A value that does not fit an int is not a
 // number of this format at all, so the whole marker is refused rather than
 // wrapped around.
-bool intField(const QRegularExpressionMatch &match, int group, int *value)
+bool intField(const MarkerMatch &match, const QByteArray &bytes, int group, int *value)
 {
-    QStringView digits = match.capturedView(group);
+    QByteArrayView digits = QByteArrayView(bytes).sliced(match.start[group], match.length[group]);
     if (digits.isEmpty()) {
         *value = -1;
         return true;
     }
-    while (digits.size() > 1 && digits.front() == QLatin1Char('0'))
-        digits = digits.mid(1);
+    while (digits.size() > 1 && digits.front() == '0')
+        digits = digits.sliced(1);
     if (digits.size() > 10)
         return false;
-    bool ok = false;
-    const qlonglong number = digits.toLongLong(&ok);
-    if (!ok || number > std::numeric_limits<int>::max())
+    qint64 number = 0;
+    for (const char digit : digits)
+        number = number * 10 + (digit - '0');
+    if (number > std::numeric_limits<int>::max())
         return false;
     *value = int(number);
     return true;
@@ -391,20 +494,20 @@ QSharedPointer<SectionTag> TraxoParser::findPreviousSection(const SectionTag &se
 QSharedPointer<SectionTag> TraxoParser::parseSection(qsizetype column) const
 {
     const QByteArray bytes = m_iterator.line().mid(column);
-    const QRegularExpressionMatch match = matchMarker(sectionRegex(), bytes);
-    if (!match.hasMatch())
+    const MarkerMatch match = matchMarker(bytes, sectionHead, sectionFields);
+    if (!match.matched)
         return {};
     auto section = QSharedPointer<SectionTag>::create();
     section->position = int(qint64(m_iterator.curPos()) + column + 1);
-    section->taglen = int(match.capturedLength(0) - 1);
+    section->taglen = int(match.length[0] - 1);
     section->version = textField(match, bytes, 1);
     section->creator = textField(match, bytes, 2);
     section->title = textField(match, bytes, 3);
-    if (!intField(match, 4, &section->left) || !intField(match, 5, &section->size)
-        || !intField(match, 6, &section->index) || !intField(match, 9, &section->previousmarker))
+    if (!intField(match, bytes, 4, &section->left) || !intField(match, bytes, 5, &section->size)
+        || !intField(match, bytes, 6, &section->index) || !intField(match, bytes, 9, &section->previousmarker))
         return {};
-    section->md5section = match.captured(7);
-    section->previousmd5 = match.captured(8);
+    section->md5section = md5Field(match, bytes, 7);
+    section->previousmd5 = md5Field(match, bytes, 8);
     section->validationTag = makeValidationTag(section->md5section, column);
     return section;
 }
@@ -412,22 +515,22 @@ QSharedPointer<SectionTag> TraxoParser::parseSection(qsizetype column) const
 QSharedPointer<FileTag> TraxoParser::parseFile() const
 {
     const QByteArray &bytes = m_iterator.line();
-    const QRegularExpressionMatch match = matchMarker(fileRegex(), bytes);
-    if (!match.hasMatch())
+    const MarkerMatch match = matchMarker(bytes, fileHead, fileFields);
+    if (!match.matched)
         return {};
     auto file = QSharedPointer<FileTag>::create();
     file->position = m_iterator.curPos() + 1;
-    file->taglen = int(match.capturedLength(0) - 1);
+    file->taglen = int(match.length[0] - 1);
     file->filetype = textField(match, bytes, 1);
     file->filename = textField(match, bytes, 2);
     file->description = textField(match, bytes, 3);
     file->comment = textField(match, bytes, 4);
     file->compression = textField(match, bytes, 5);
-    if (!intField(match, 6, &file->filesize) || !intField(match, 7, &file->cfilesize)
-        || !intField(match, 8, &file->blocksize) || !intField(match, 9, &file->offset))
+    if (!intField(match, bytes, 6, &file->filesize) || !intField(match, bytes, 7, &file->cfilesize)
+        || !intField(match, bytes, 8, &file->blocksize) || !intField(match, bytes, 9, &file->offset))
         return {};
-    file->md5file = match.captured(10);
-    file->md5cfile = match.captured(11);
+    file->md5file = md5Field(match, bytes, 10);
+    file->md5cfile = md5Field(match, bytes, 11);
     return file;
 }
 

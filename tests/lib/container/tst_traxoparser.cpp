@@ -360,6 +360,12 @@ void tst_TraxoParser::sectionMarkers_data()
     QTest::addRow("marker followed by text") << marker("t", md5) + " trailing\n" << true << true;
     QTest::addRow("missing closing arrow") << marker("t", md5).chopped(3) + '\n' << false << false;
     QTest::addRow("invalid UTF-8 in title") << marker("\xff\xfe", md5) + '\n' << true << true;
+    QTest::addRow("title ending in an escaped backslash") << marker("a\\\\", md5) + '\n' << true << true;
+    QTest::addRow("title ending in a lone backslash") << marker("a\\", md5) + '\n' << false << false;
+    QTest::addRow("escaped bracket alone as title") << marker("\\]", md5) + '\n' << true << true;
+    QTest::addRow("md5section with a hex digit beyond f") << marker("t", md5.left(31) + "g") + '\n' << false << false;
+    QTest::addRow("marker cut inside the arrow") << marker("t", md5).chopped(1) << false << false;
+    QTest::addRow("long title of a megabyte") << marker(QByteArray(1 << 20, 'x'), md5) + '\n' << true << true;
 }
 
 void tst_TraxoParser::sectionMarkers()
