@@ -155,6 +155,10 @@ ReturnValue ReturnValue::fromString(const QString &s)
 
 ReturnValue ReturnValue::fromNumber(float x)
 {
+    // Sizes and ids are whole numbers, whose six-digit text is their integer
+    // text; formatting them as integers is much cheaper.
+    if (std::fabs(x) < 1e6f && x == std::trunc(x))
+        return ReturnValue(ReturnValueType::String, QString::number(qint64(x)));
     return ReturnValue(ReturnValueType::String, QString::number(x, 'g', 6));
 }
 

@@ -116,6 +116,11 @@ void tst_ReturnValue::fromNumber_data()
     QTest::addRow("file size rounded to six digits") << 123456789.0f << "1.23457e+08";
     QTest::addRow("negative fraction") << -0.25f << "-0.25";
     QTest::addRow("zero") << 0.0f << "0";
+    QTest::addRow("negative zero") << -0.0f << "0";
+    QTest::addRow("largest six-digit integer") << 999999.0f << "999999";
+    QTest::addRow("smallest seven-digit integer") << 1000000.0f << "1e+06";
+    QTest::addRow("negative six-digit integer") << -999999.0f << "-999999";
+    QTest::addRow("missing size") << -1.0f << "-1";
 }
 
 void tst_ReturnValue::fromNumber()
