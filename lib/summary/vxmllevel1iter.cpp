@@ -3,6 +3,8 @@
 #include <QIODevice>
 #include <QTextStream>
 
+#include <algorithm>
+
 namespace traxo {
 
 namespace {
@@ -27,13 +29,15 @@ bool readThree(const QString &content, T &a, T &b, T &c)
 
 // Where "<name>" (or "</name>" when closing) first occurs in text at or after
 // from, or -1. Compared in place from each '<': summaries are read for every
-// container searched.
+// container searched, and their tags lie only a few characters apart.
 qsizetype findTag(QStringView text, qsizetype from, bool closing, QStringView name)
 {
     const qsizetype prefix = closing ? 2 : 1;
     const qsizetype length = prefix + name.size() + 1;
-    for (qsizetype at = text.indexOf(QLatin1Char('<'), from); at >= 0 && at + length <= text.size();
-         at = text.indexOf(QLatin1Char('<'), at + 1)) {
+    const auto end = text.end();
+    for (auto it = std::find(text.begin() + std::min(from, text.size()), end, u'<');
+         it != end && (it - text.begin()) + length <= text.size(); it = std::find(it + 1, end, u'<')) {
+        const qsizetype at = it - text.begin();
         if (closing && text.at(at + 1) != QLatin1Char('/'))
             continue;
         if (text.mid(at + prefix, name.size()) == name && text.at(at + length - 1) == QLatin1Char('>'))
