@@ -32,10 +32,10 @@ EvaluationResult TraxoFinder::findNext()
     if (!parser.open(result.fileName))
         return result;
     traxo::SummaryCreator creator;
-    result.matched = m_query.matches(creator.createSummaries(parser), &result.bindings);
-    // An invalid query matches nothing; inverting that must not turn every
-    // container into a hit.
-    if (m_invert && initialized()) {
+    result.matched = m_query.matches(creator.createSummaries(parser), &result.bindings, &result.undecided);
+    // An invalid query matches nothing, and an undecided one may match;
+    // inverting either must not turn the container into a hit.
+    if (m_invert && initialized() && !result.undecided) {
         result.matched = !result.matched;
         // The bindings of a match that the inversion drops describe nothing
         // the user is shown.

@@ -11,11 +11,13 @@
 
 // The verdict on one checked container: its full path, whether it is a hit,
 // and for a hit the query's named variables with what they were bound to
-// ("workflowstep: <title>" or "file: <name>").
+// ("workflowstep: <title>" or "file: <name>"). Undecided when the query
+// was too large to decide for this container: neither a hit nor a miss.
 struct EvaluationResult
 {
     QString fileName;
     bool matched = false;
+    bool undecided = false;
     QHash<QString, QString> bindings;
 };
 

@@ -267,6 +267,13 @@ void TraxoFindWindow::handleResult(EvaluationResult &result, int current, int to
                         .arg(escapeHtml(name), summaryTextAsHtml(result.bindings.value(name)));
         }
         m_resultsBrowser->textBrowser()->append(html);
+    } else if (result.undecided) {
+        // Said out loud: the container may hold a match the search could not
+        // afford to find.
+        m_resultsBrowser->textBrowser()->append(
+            QStringLiteral("<div style=\"color:#c05000\">%1</div>\n")
+                .arg(escapeHtml(tr("%1: the query is too complex to decide for this container; it was skipped.")
+                                    .arg(result.fileName))));
     }
     m_statusLabel->setText(tr("%1/%2 files checked").arg(current).arg(total));
 }

@@ -54,6 +54,14 @@ struct StaticParams
     QList<QList<PreparedLiteral>> cnf;
 };
 
+// Counts the bindings tried, so that a join the search cannot decide in
+// reasonable time ends as "no match" with a note instead of stalling.
+struct SearchBudget
+{
+    qint64 trialsLeft = 0;
+    bool exhausted = false;
+};
+
 struct DynamicParams
 {
     QList<bool> used;
@@ -168,18 +176,23 @@ bool propagate(const StaticParams &s, DynamicParams &d, int variable)
     return true;
 }
 
-bool davisPutnam(const StaticParams &s, DynamicParams d, QHash<QString, QString> &bindings);
+bool davisPutnam(const StaticParams &s, DynamicParams d, SearchBudget &budget, QHash<QString, QString> &bindings);
 
-bool evaluateVariables(const StaticParams &s, DynamicParams d, int variable, QHash<QString, QString> &bindings)
+bool evaluateVariables(
+    const StaticParams &s, DynamicParams d, int variable, SearchBudget &budget, QHash<QString, QString> &bindings)
 {
+    if (--budget.trialsLeft < 0) {
+        budget.exhausted = true;
+        return false;
+    }
     if (!propagate(s, d, variable))
         return false;
-    return davisPutnam(s, d, bindings);
+    return davisPutnam(s, d, budget, bindings);
 }
 
 // Binds the variables in list order to the candidates in candidate order and
 // backtracks when a disjunction has become false.
-bool davisPutnam(const StaticParams &s, DynamicParams d, QHash<QString, QString> &bindings)
+bool davisPutnam(const StaticParams &s, DynamicParams d, SearchBudget &budget, QHash<QString, QString> &bindings)
 {
     const int variable = int(d.assignment.indexOf(-1));
     if (variable < 0) {
@@ -187,10 +200,10 @@ bool davisPutnam(const StaticParams &s, DynamicParams d, QHash<QString, QString>
         return true;
     }
     const bool unnamed = s.variableNames.at(variable).startsWith(QLatin1Char('@'));
-    for (int c = 0; c < s.candidates.size(); ++c) {
+    for (int c = 0; c < s.candidates.size() && !budget.exhausted; ++c) {
         if (unnamed) {
             d.assignment[variable] = c;
-            if (evaluateVariables(s, d, variable, bindings))
+            if (evaluateVariables(s, d, variable, budget, bindings))
                 return true;
             continue;
         }
@@ -198,7 +211,7 @@ bool davisPutnam(const StaticParams &s, DynamicParams d, QHash<QString, QString>
             continue;
         d.assignment[variable] = c;
         d.used[c] = true;
-        const bool found = evaluateVariables(s, d, variable, bindings);
+        const bool found = evaluateVariables(s, d, variable, budget, bindings);
         d.used[c] = false;
         if (found)
             return true;
@@ -376,9 +389,12 @@ QHash<QString, ReturnValue> convertFileToHash(const FileSummary &file, int stepT
     return table;
 }
 
-bool evaluateCNF(const QList<Summary> &summaries, const ConjunctiveNormalForm &cnf, QHash<QString, QString> &bindings)
+bool evaluateCNF(const QList<Summary> &summaries, const ConjunctiveNormalForm &cnf, QHash<QString, QString> &bindings,
+    bool *gaveUp, qint64 maxTrials)
 {
     bindings.clear();
+    if (gaveUp)
+        *gaveUp = false;
     StaticParams s;
     for (const Summary &summary : summaries) {
         s.candidates.append(convertStepToHash(summary));
@@ -416,7 +432,11 @@ bool evaluateCNF(const QList<Summary> &summaries, const ConjunctiveNormalForm &c
 
     if (!bindIndependentVariables(s, d))
         return false;
-    return davisPutnam(s, d, bindings);
+    SearchBudget budget { maxTrials, false };
+    const bool found = davisPutnam(s, d, budget, bindings);
+    if (gaveUp)
+        *gaveUp = budget.exhausted;
+    return found;
 }
 
 } // namespace traxo

@@ -24,7 +24,13 @@ QHash<QString, ReturnValue> convertFileToHash(const FileSummary &file, int stepT
 // match, maps each named variable to "workflowstep: <title>" or
 // "file: <filename>" of the first solution found. A form without variables
 // matches at once.
-bool evaluateCNF(const QList<Summary> &summaries, const ConjunctiveNormalForm &cnf, QHash<QString, QString> &bindings);
+//
+// Joins between named variables can make the search exponential in their
+// number; after maxTrials bindings it gives up, returns false and sets
+// *gaveUp (may be null), so that one container cannot stall a search.
+constexpr qint64 DefaultMaxBindingTrials = 200000;
+bool evaluateCNF(const QList<Summary> &summaries, const ConjunctiveNormalForm &cnf, QHash<QString, QString> &bindings,
+    bool *gaveUp = nullptr, qint64 maxTrials = DefaultMaxBindingTrials);
 
 } // namespace traxo
 

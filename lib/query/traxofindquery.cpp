@@ -33,8 +33,10 @@ bool TraxoFindQuery::setQuery(const QString &query)
     return true;
 }
 
-bool TraxoFindQuery::matches(const QList<Summary> &summaries, QHash<QString, QString> *bindings) const
+bool TraxoFindQuery::matches(const QList<Summary> &summaries, QHash<QString, QString> *bindings, bool *gaveUp) const
 {
+    if (gaveUp)
+        *gaveUp = false;
     QHash<QString, QString> scratch;
     QHash<QString, QString> &target = bindings ? *bindings : scratch;
     // An empty form would match every container; a query that failed to
@@ -43,13 +45,13 @@ bool TraxoFindQuery::matches(const QList<Summary> &summaries, QHash<QString, QSt
         target.clear();
         return false;
     }
-    return evaluateCNF(summaries, m_cnf, target);
+    return evaluateCNF(summaries, m_cnf, target, gaveUp);
 }
 
-bool TraxoFindQuery::matches(TraxoParser &parser, QHash<QString, QString> *bindings) const
+bool TraxoFindQuery::matches(TraxoParser &parser, QHash<QString, QString> *bindings, bool *gaveUp) const
 {
     SummaryCreator creator;
-    return matches(creator.createSummaries(parser), bindings);
+    return matches(creator.createSummaries(parser), bindings, gaveUp);
 }
 
 } // namespace traxo

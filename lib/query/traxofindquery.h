@@ -31,10 +31,12 @@ public:
 
     // Whether the steps and files of the summaries satisfy the query; bindings
     // (may be null) receives the named variables of the first solution. An
-    // invalid query matches nothing.
-    bool matches(const QList<Summary> &summaries, QHash<QString, QString> *bindings = nullptr) const;
+    // invalid query matches nothing. A search too large to decide gives false
+    // and sets *gaveUp (may be null): the summaries may still hold a match.
+    bool matches(
+        const QList<Summary> &summaries, QHash<QString, QString> *bindings = nullptr, bool *gaveUp = nullptr) const;
     // The same for the container the parser has opened, through its summaries.
-    bool matches(TraxoParser &parser, QHash<QString, QString> *bindings = nullptr) const;
+    bool matches(TraxoParser &parser, QHash<QString, QString> *bindings = nullptr, bool *gaveUp = nullptr) const;
 
 private:
     QString m_query;

@@ -96,6 +96,7 @@ private slots:
     void invalidQueryMatchesNothing();
     void tooComplexQueryIsRefused();
     void wordThatMatchesNothingEndsTheSearch();
+    void joinTooLargeToDecideGivesUp();
     void matchesAnOpenedContainer();
 };
 
@@ -365,6 +366,38 @@ void tst_CNFEvaluation::wordThatMatchesNothingEndsTheSearch()
     }
     QVERIFY(!TraxoFindQuery("the the the nosuchword").matches(summaries));
     QVERIFY(TraxoFindQuery("the the the file").matches(summaries));
+}
+
+void tst_CNFEvaluation::joinTooLargeToDecideGivesUp()
+{
+    Summary step;
+    for (int i = 0; i < 12; ++i)
+        step.files << makeFile(i, QStringLiteral("f%1.dat").arg(i), "dat", i, "InFile");
+    // A cycle of "larger than" never holds, but the search learns that only
+    // by trying the orders of the files.
+    const TraxoFindQuery cycle("a:filesize > b:filesize && b:filesize > c:filesize && c:filesize > a:filesize");
+    QVERIFY(cycle.isValid());
+    QHash<QString, QString> bindings;
+    bool gaveUp = true;
+    QVERIFY(!evaluateCNF({ step }, cycle.cnf(), bindings, &gaveUp));
+    QVERIFY(!gaveUp);
+    QVERIFY(!evaluateCNF({ step }, cycle.cnf(), bindings, &gaveUp, 50));
+    QVERIFY(gaveUp);
+    QVERIFY(bindings.isEmpty());
+
+    // A match found within the budget is a match.
+    const TraxoFindQuery chain("a:filesize > b:filesize && b:filesize > c:filesize");
+    QVERIFY(evaluateCNF({ step }, chain.cnf(), bindings, &gaveUp, 1000));
+    QVERIFY(!gaveUp);
+
+    // The finder's own query object reports the same with its default budget:
+    // every file has the same type, so only the last literal fails, after
+    // the orders of eight files among twelve have been tried.
+    const TraxoFindQuery eight("a:filetype == b:filetype && b:filetype == c:filetype && c:filetype == d:filetype"
+                               " && d:filetype == e:filetype && e:filetype == f:filetype && f:filetype == g:filetype"
+                               " && g:filetype == h:filetype && h:filetype != a:filetype");
+    QVERIFY(!eight.matches({ step }, &bindings, &gaveUp));
+    QVERIFY(gaveUp);
 }
 
 void tst_CNFEvaluation::matchesAnOpenedContainer()
