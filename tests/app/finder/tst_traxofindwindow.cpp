@@ -5,6 +5,7 @@
 #include "frame/helpviewer.h"
 #include "frame/windowlist.h"
 #include "messageboxanswerer.h"
+#include "recordinghelpviewer.h"
 #include "viewer/untraxowindow.h"
 
 #include <QAction>
@@ -19,19 +20,6 @@
 #include <QtTest>
 
 namespace {
-
-class RecordingHelpViewer : public HelpViewer
-{
-public:
-    QList<QUrl> opened;
-
-protected:
-    bool openUrl(const QUrl &url) override
-    {
-        opened.append(url);
-        return true;
-    }
-};
 
 template<class T>
 T *part(const TraxoFindWindow &window, const char *name)

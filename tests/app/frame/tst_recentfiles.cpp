@@ -3,6 +3,7 @@
 #include "frame/recentfiles.h"
 #include "frame/sharedmenu.h"
 #include "frame/vsettings.h"
+#include "recordinghelpviewer.h"
 
 #include <QAction>
 #include <QMainWindow>
@@ -32,20 +33,6 @@ QStringList stored()
 {
     return QSettings(VSettings::getOrganization(), VSettings::getApplication()).value(key).toStringList();
 }
-
-// Remembers what would have gone to the desktop's browser.
-class RecordingHelpViewer : public HelpViewer
-{
-public:
-    QList<QUrl> opened;
-
-protected:
-    bool openUrl(const QUrl &url) override
-    {
-        opened.append(url);
-        return true;
-    }
-};
 
 } // namespace
 
