@@ -52,6 +52,7 @@
 #include "query/querytypecheck.h"
 #include "query/returnvalue.h"
 #include "query/traxofindquery.h"
+#include "query/wordprefilter.h"
 
 // Workflow trees and diff
 #include "workflow/costmatrix.h"

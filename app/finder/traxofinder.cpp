@@ -1,7 +1,6 @@
 #include "traxofinder.h"
 
 #include "container/traxoparser.h"
-#include "summary/summarycreator.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -31,8 +30,7 @@ EvaluationResult TraxoFinder::findNext()
     traxo::TraxoParser parser(traxo::ParseTolerant);
     if (!parser.open(result.fileName))
         return result;
-    traxo::SummaryCreator creator;
-    result.matched = m_query.matches(creator.createSummaries(parser), &result.bindings, &result.undecided);
+    result.matched = m_query.matches(parser, &result.bindings, &result.undecided);
     // An invalid query matches nothing, and an undecided one may match;
     // inverting either must not turn the container into a hit.
     if (m_invert && initialized() && !result.undecided) {

@@ -15,6 +15,7 @@ bool TraxoFindQuery::setQuery(const QString &query)
 {
     m_query = query;
     m_cnf.clear();
+    m_prefilter = WordPrefilter();
     const ExpressionTreeNodePtr tree = parseQuery(query, m_errors);
     if (!tree)
         return false;
@@ -30,6 +31,7 @@ bool TraxoFindQuery::setQuery(const QString &query)
         return false;
     }
     m_cnf = cnf;
+    m_prefilter = WordPrefilter(m_cnf);
     return true;
 }
 
@@ -50,6 +52,13 @@ bool TraxoFindQuery::matches(const QList<Summary> &summaries, QHash<QString, QSt
 
 bool TraxoFindQuery::matches(TraxoParser &parser, QHash<QString, QString> *bindings, bool *gaveUp) const
 {
+    if (isValid() && !m_prefilter.mayMatch(parser)) {
+        if (bindings)
+            bindings->clear();
+        if (gaveUp)
+            *gaveUp = false;
+        return false;
+    }
     SummaryCreator creator;
     return matches(creator.createSummaries(parser), bindings, gaveUp);
 }

@@ -3,6 +3,7 @@
 
 #include "query/conjunctivenormalform.h"
 #include "query/queryerror.h"
+#include "query/wordprefilter.h"
 #include "summary/summary.h"
 
 #include <QHash>
@@ -35,13 +36,16 @@ public:
     // and sets *gaveUp (may be null): the summaries may still hold a match.
     bool matches(
         const QList<Summary> &summaries, QHash<QString, QString> *bindings = nullptr, bool *gaveUp = nullptr) const;
-    // The same for the container the parser has opened, through its summaries.
+    // The same for the container the parser has opened, through its
+    // summaries; a container that lacks the query's required words is
+    // rejected before they are read.
     bool matches(TraxoParser &parser, QHash<QString, QString> *bindings = nullptr, bool *gaveUp = nullptr) const;
 
 private:
     QString m_query;
     QList<QueryError> m_errors;
     ConjunctiveNormalForm m_cnf;
+    WordPrefilter m_prefilter;
 };
 
 } // namespace traxo

@@ -1,0 +1,45 @@
+#ifndef TRAXO_WORDPREFILTER_H
+#define TRAXO_WORDPREFILTER_H
+
+#include "query/conjunctivenormalform.h"
+
+#include <QByteArray>
+#include <QList>
+
+namespace traxo {
+
+class TraxoParser;
+
+// The words a container must hold somewhere for a query to match it. A
+// disjunction whose every literal asks that some text contain a word can
+// only be true when one of those words occurs in the container's markers or
+// summaries, so a container holding none of them is rejected without
+// reading its summaries: most containers of a search are rejected this way.
+//
+// Only words it can decide exactly take part: plain ASCII without the
+// characters that marker escapes or joined texts produce, and no word that
+// could hide in a text the summaries make up (ids, sizes, "wfs:3",
+// "Undefined"). Everything else leaves the decision to the evaluation.
+class WordPrefilter
+{
+public:
+    WordPrefilter() = default;
+    explicit WordPrefilter(const ConjunctiveNormalForm &cnf);
+
+    // Whether the filter can reject any container at all.
+    bool isEmpty() const { return m_disjunctions.isEmpty(); }
+
+    // False only when the opened container cannot match the query: some
+    // disjunction's words occur nowhere in it.
+    bool mayMatch(TraxoParser &parser) const;
+
+    // The lower-case form of a word the filter can decide, or an empty array.
+    static QByteArray decidableWord(const QString &word);
+
+private:
+    QList<QList<QByteArray>> m_disjunctions; // lower-case words, one list per disjunction
+};
+
+} // namespace traxo
+
+#endif
