@@ -5,6 +5,7 @@
 #include <QSharedPointer>
 
 #include <algorithm>
+#include <cstring>
 #include <string_view>
 
 namespace traxo {
@@ -22,38 +23,73 @@ constexpr std::string_view kelvinSign("\xE2\x84\xAA"); // U+212A
 constexpr std::string_view madeUpCharacters("0123456789-+.e:wfsil");
 const char *const madeUpTexts[] = { "undefined", "<unmatched files>" };
 
+// Branch-free, so that the compiler lowers whole vectors of bytes at once.
 char lowerAscii(char c)
 {
-    return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c;
+    return char(c | (static_cast<unsigned char>(c - 'A') < 26 ? 0x20 : 0));
 }
 
-void appendLowered(QByteArray &haystack, const QByteArray &bytes)
+// Appends to a buffer reserved for the worst case, so that no character
+// costs a capacity check: the filter runs on every container of a search.
+char *appendLowered(char *out, const QByteArray &bytes)
 {
-    const qsizetype start = haystack.size();
-    haystack.resize(start + bytes.size() + 1);
-    char *out = haystack.data() + start;
-    for (const char c : bytes)
-        *out++ = lowerAscii(c);
-    *out = '\n';
+    const char *in = bytes.constData();
+    const qsizetype size = bytes.size();
+    qsizetype i = 0;
+    // Eight bytes at a time: a byte gets 0x20 added when it is ASCII and
+    // lies in 'A'..'Z' (the high bit of the sums marks ">= 'A'" and "> 'Z'").
+    for (; i + 8 <= size; i += 8) {
+        quint64 x;
+        std::memcpy(&x, in + i, 8);
+        const quint64 low7 = x & 0x7f7f7f7f7f7f7f7fULL;
+        const quint64 atLeastA = low7 + 0x3f3f3f3f3f3f3f3fULL;
+        const quint64 aboveZ = low7 + 0x2525252525252525ULL;
+        const quint64 upper = ~x & (atLeastA ^ aboveZ) & 0x8080808080808080ULL;
+        x |= upper >> 2;
+        std::memcpy(out + i, &x, 8);
+    }
+    for (; i < size; ++i)
+        out[i] = lowerAscii(in[i]);
+    out[size] = '\n';
+    return out + size + 1;
 }
 
 // Marker texts are UTF-16 by now; characters outside ASCII only matter
 // through the two that lower-case to ASCII, so the rest become one byte
 // that no word holds.
-void appendLowered(QByteArray &haystack, const QString &text)
+char *appendLowered(char *out, const QString &text)
 {
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x80)
-            haystack.append(lowerAscii(char(u)));
-        else if (u == 0x130)
-            haystack.append(dottedCapitalI.data(), qsizetype(dottedCapitalI.size()));
-        else if (u == 0x212A)
-            haystack.append(kelvinSign.data(), qsizetype(kelvinSign.size()));
-        else
-            haystack.append(char(0x80));
+    const QChar *in = text.constData();
+    const qsizetype size = text.size();
+    qsizetype i = 0;
+    // Four ASCII characters at a time (marker texts are nearly always
+    // ASCII): narrowed to bytes, then lowered as in the byte version.
+    for (; i + 4 <= size; i += 4) {
+        quint64 units;
+        std::memcpy(&units, in + i, 8);
+        if (units & 0xff80ff80ff80ff80ULL)
+            break;
+        const quint32 x = quint32(
+            (units & 0xff) | ((units >> 8) & 0xff00) | ((units >> 16) & 0xff0000) | ((units >> 24) & 0xff000000));
+        const quint32 atLeastA = x + 0x3f3f3f3fU;
+        const quint32 aboveZ = x + 0x25252525U;
+        const quint32 lowered = x | (((atLeastA ^ aboveZ) & 0x80808080U) >> 2);
+        std::memcpy(out, &lowered, 4);
+        out += 4;
     }
-    haystack.append('\n');
+    for (; i < size; ++i) {
+        const char16_t u = in[i].unicode();
+        if (u < 0x80) {
+            *out++ = lowerAscii(char(u));
+        } else {
+            const std::string_view special = u == 0x130 ? dottedCapitalI
+                : u == 0x212A                           ? kelvinSign
+                                                        : std::string_view("\x80");
+            out = std::copy(special.cbegin(), special.cend(), out);
+        }
+    }
+    *out++ = '\n';
+    return out;
 }
 
 bool isSummary(const FileTag &tag)
@@ -91,7 +127,7 @@ QByteArray WordPrefilter::decidableWord(const QString &word)
 WordPrefilter::WordPrefilter(const ConjunctiveNormalForm &cnf)
 {
     for (const CNFDisjunction &disjunction : cnf) {
-        QList<QByteArray> words;
+        QList<Word> words;
         for (const CNFLiteral &literal : disjunction) {
             const bool textTest = literal.isPredicate() && !literal.isNegated()
                 && literal.op() == QLatin1String("%contains") && literal.left().isVariable()
@@ -101,7 +137,7 @@ WordPrefilter::WordPrefilter(const ConjunctiveNormalForm &cnf)
                 words.clear();
                 break;
             }
-            words.append(word);
+            words.append({ word, QByteArrayMatcher(word) });
         }
         if (!words.isEmpty())
             m_disjunctions.append(words);
@@ -115,34 +151,53 @@ bool WordPrefilter::mayMatch(TraxoParser &parser) const
 
     // Every text the summaries can be made of: marker fields (of all files,
     // also those outside sections) and every summary file's content.
-    QByteArray haystack;
     const QList<SectionTag> sections = parser.getSections();
+    const QList<FileTag> files = parser.getFiles();
+    QList<QSharedPointer<QByteArray>> summaries;
+    qsizetype size = 0;
+    const auto count = [&size](std::initializer_list<const QString *> texts) {
+        for (const QString *text : texts)
+            size += 3 * text->size() + 1;
+    };
+    for (const SectionTag &section : sections)
+        count({ &section.version, &section.creator, &section.title, &section.md5section, &section.previousmd5 });
+    for (const FileTag &file : files) {
+        count({ &file.filetype, &file.filename, &file.description, &file.comment, &file.compression, &file.md5file,
+            &file.md5cfile });
+        if (isSummary(file)) {
+            QSharedPointer<QByteArray> content = parser.getFileContent(file.id);
+            if (content) {
+                size += content->size() + 1;
+                summaries.append(std::move(content));
+            }
+        }
+    }
+
+    QByteArray haystack(size, Qt::Uninitialized);
+    char *out = haystack.data();
     for (const SectionTag &section : sections) {
         for (const QString *text :
             { &section.version, &section.creator, &section.title, &section.md5section, &section.previousmd5 })
-            appendLowered(haystack, *text);
+            out = appendLowered(out, *text);
     }
-    const QList<FileTag> files = parser.getFiles();
     for (const FileTag &file : files) {
         for (const QString *text : { &file.filetype, &file.filename, &file.description, &file.comment,
                  &file.compression, &file.md5file, &file.md5cfile })
-            appendLowered(haystack, *text);
-        if (isSummary(file)) {
-            const QSharedPointer<QByteArray> content = parser.getFileContent(file.id);
-            if (content)
-                appendLowered(haystack, *content);
-        }
+            out = appendLowered(out, *text);
     }
+    for (const QSharedPointer<QByteArray> &content : std::as_const(summaries))
+        out = appendLowered(out, *content);
+    haystack.truncate(out - haystack.constData());
 
     const std::string_view text(haystack.constData(), size_t(haystack.size()));
     const bool dottedI = text.find(dottedCapitalI) != std::string_view::npos;
     const bool kelvin = text.find(kelvinSign) != std::string_view::npos;
-    const auto holds = [&](const QByteArray &word) {
-        if ((dottedI && word.contains('i')) || (kelvin && word.contains('k')))
+    const auto holds = [&](const Word &word) {
+        if ((dottedI && word.text.contains('i')) || (kelvin && word.text.contains('k')))
             return true;
-        return text.find(std::string_view(word.constData(), size_t(word.size()))) != std::string_view::npos;
+        return word.matcher.indexIn(haystack.constData(), haystack.size()) >= 0;
     };
-    for (const QList<QByteArray> &words : m_disjunctions) {
+    for (const QList<Word> &words : m_disjunctions) {
         if (std::none_of(words.cbegin(), words.cend(), holds))
             return false;
     }

@@ -4,6 +4,7 @@
 #include "query/conjunctivenormalform.h"
 
 #include <QByteArray>
+#include <QByteArrayMatcher>
 #include <QList>
 
 namespace traxo {
@@ -37,7 +38,12 @@ public:
     static QByteArray decidableWord(const QString &word);
 
 private:
-    QList<QList<QByteArray>> m_disjunctions; // lower-case words, one list per disjunction
+    struct Word
+    {
+        QByteArray text; // lower case
+        QByteArrayMatcher matcher;
+    };
+    QList<QList<Word>> m_disjunctions;
 };
 
 } // namespace traxo
