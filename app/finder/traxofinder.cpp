@@ -1,39 +1,56 @@
 #include "traxofinder.h"
 
 #include "container/traxoparser.h"
+#include "finder/lookaheadchecker.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QThread>
 
 #include <vector>
 
+TraxoFinder::TraxoFinder() = default;
+
+TraxoFinder::~TraxoFinder() = default;
+
 QList<traxo::QueryError> TraxoFinder::init(const QString &query, const QString &directory, bool invert)
 {
+    // The workers read the old query; they end before it changes.
+    stop();
     m_queryText = query;
     m_directory = directory;
     m_invert = invert;
-    m_files.clear();
-    m_nextFile = 0;
     m_query.setQuery(query);
     // A query that cannot run needs no file list; the walk may take long.
     if (m_query.isValid())
         m_files = gatherTraxoFiles(directory, true);
+    if (!m_files.isEmpty()) {
+        m_lookAhead = std::make_unique<LookAheadChecker>(
+            m_files, [query = m_query, invert](const QString &fileName) { return checkFile(query, invert, fileName); },
+            QThread::idealThreadCount());
+    }
     return m_query.getErrors();
 }
 
 EvaluationResult TraxoFinder::findNext()
 {
-    EvaluationResult result;
     if (!hasMoreFiles())
-        return result;
-    result.fileName = m_files.at(m_nextFile++);
+        return EvaluationResult();
+    ++m_nextFile;
+    return m_lookAhead->takeNext();
+}
+
+EvaluationResult TraxoFinder::checkFile(const traxo::TraxoFindQuery &query, bool invert, const QString &fileName)
+{
+    EvaluationResult result;
+    result.fileName = fileName;
     traxo::TraxoParser parser(traxo::ParseTolerant);
-    if (!parser.open(result.fileName))
+    if (!parser.open(fileName))
         return result;
-    result.matched = m_query.matches(parser, &result.bindings, &result.undecided);
+    result.matched = query.matches(parser, &result.bindings, &result.undecided);
     // An invalid query matches nothing, and an undecided one may match;
     // inverting either must not turn the container into a hit.
-    if (m_invert && initialized() && !result.undecided) {
+    if (invert && query.isValid() && !result.undecided) {
         result.matched = !result.matched;
         // The bindings of a match that the inversion drops describe nothing
         // the user is shown.
@@ -44,6 +61,7 @@ EvaluationResult TraxoFinder::findNext()
 
 void TraxoFinder::stop()
 {
+    m_lookAhead.reset();
     m_files.clear();
     m_nextFile = 0;
 }

@@ -9,6 +9,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
+class LookAheadChecker;
+
 // The verdict on one checked container: its full path, whether it is a hit,
 // and for a hit the query's named variables with what they were bound to
 // ("workflowstep: <title>" or "file: <name>"). Undecided when the query
@@ -21,12 +25,17 @@ struct EvaluationResult
     QHash<QString, QString> bindings;
 };
 
-// One search: the containers below a directory, checked one per findNext()
-// against a query. It holds no widgets and never blocks longer than one
-// container, so its owner decides how to spread the work over time.
+// One search: the containers below a directory, checked against a query and
+// handed out one per findNext(). It holds no widgets; the containers are
+// checked on worker threads ahead of findNext(), which never waits longer
+// than the check of one container, so its owner decides how to spread the
+// results over time.
 class TraxoFinder
 {
 public:
+    TraxoFinder();
+    ~TraxoFinder();
+
     // Starts a new search, replacing any earlier one: parses the query and,
     // when it holds no error, gathers the containers below directory.
     // Returns the query's errors and warnings.
@@ -37,7 +46,8 @@ public:
     // last file, an empty unmatched result.
     EvaluationResult findNext();
 
-    // Forgets the remaining files, so the search ends where it is.
+    // Forgets the remaining files, so the search ends where it is; waits
+    // only for the containers being checked at that moment.
     void stop();
 
     bool initialized() const { return m_query.isValid(); }
@@ -60,12 +70,15 @@ public:
     static QStringList gatherTraxoFiles(const QString &directory, bool recursive);
 
 private:
+    static EvaluationResult checkFile(const traxo::TraxoFindQuery &query, bool invert, const QString &fileName);
+
     QString m_queryText;
     QString m_directory;
     QStringList m_files;
     int m_nextFile = 0;
     traxo::TraxoFindQuery m_query;
     bool m_invert = false;
+    std::unique_ptr<LookAheadChecker> m_lookAhead;
 };
 
 #endif
