@@ -4,10 +4,20 @@
 #include "finder/lookaheadchecker.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QThread>
 
+#include <algorithm>
 #include <vector>
+
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 TraxoFinder::TraxoFinder() = default;
 
@@ -71,6 +81,123 @@ QList<traxo::QueryError> TraxoFinder::checkQuery(const QString &text)
     return traxo::TraxoFindQuery(text).getErrors();
 }
 
+namespace {
+
+// One entry of a directory listing: a container to check, or (when the walk
+// is recursive) a subdirectory to list in its place.
+struct ListedEntry
+{
+    QString path;
+    bool isDir = false;
+};
+
+// macOS also hides files by a flag that only stat reports: QDir lists there.
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+
+bool endsWithNoCase(const char *name, size_t length, QByteArrayView suffix)
+{
+    const auto suffixLength = size_t(suffix.size());
+    return length >= suffixLength && qstrnicmp(name + length - suffixLength, suffix.data(), suffix.size()) == 0;
+}
+
+// A name the walk reports only as a QString must survive the way back to
+// the file system, or the container could not be opened by its path.
+bool decodesLosslessly(const char *name, size_t length, const QString &decoded)
+{
+    const bool ascii = std::all_of(name, name + length, [](char c) { return uchar(c) < 0x80; });
+    return ascii || QFile::encodeName(decoded) == QByteArrayView(name, qsizetype(length));
+}
+
+// The listing QDir gives with the filter Files and the name filters "*.pdf"
+// and "*.traxo" (case-insensitive), plus AllDirs | NoDotAndDotDot |
+// NoSymLinks when recursive, sorted as QDir sorts by default: by the
+// lower-cased name, files and directories mixed. The entry type comes from
+// readdir, so only a file system without one costs a stat per entry. A
+// subdirectory is opened without following a link, so a directory replaced
+// by a link after its listing cannot lead the walk elsewhere.
+QList<ListedEntry> listDirectory(const QString &path, bool recursive, bool isTop)
+{
+    const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (isTop ? 0 : O_NOFOLLOW);
+    const int fd = ::open(QFile::encodeName(path).constData(), flags);
+    if (fd < 0)
+        return {};
+    DIR *dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return {};
+    }
+    struct SortedEntry
+    {
+        QString key;
+        ListedEntry entry;
+    };
+    std::vector<SortedEntry> sorted;
+    const QString prefix = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
+    while (const dirent *entry = ::readdir(dir)) {
+        const char *name = entry->d_name;
+        // Hidden entries are left out, and with them "." and "..".
+        if (name[0] == '.')
+            continue;
+        unsigned char type = entry->d_type;
+        if (type == DT_UNKNOWN) {
+            struct stat status;
+            if (::fstatat(fd, name, &status, AT_SYMLINK_NOFOLLOW) != 0)
+                continue;
+            type = IFTODT(status.st_mode);
+        }
+        const size_t length = std::strlen(name);
+        if (type == DT_DIR) {
+            // Opening the directory later checks that it is readable.
+            if (!recursive)
+                continue;
+        } else {
+            if (!endsWithNoCase(name, length, ".pdf") && !endsWithNoCase(name, length, ".traxo"))
+                continue;
+            if (type == DT_LNK) {
+                // Not recursive, a link counts as what it points to: anything
+                // but a directory or nothing.
+                struct stat target;
+                if (recursive || ::fstatat(fd, name, &target, 0) != 0 || S_ISDIR(target.st_mode))
+                    continue;
+            } else if (type != DT_REG) {
+                continue;
+            }
+        }
+        QString fileName = QFile::decodeName(name);
+        if (!decodesLosslessly(name, length, fileName))
+            continue;
+        QString filePath = prefix + fileName;
+        sorted.push_back({ std::move(fileName).toLower(), { std::move(filePath), type == DT_DIR } });
+    }
+    ::closedir(dir);
+
+    std::sort(sorted.begin(), sorted.end(), [](const SortedEntry &a, const SortedEntry &b) { return a.key < b.key; });
+    QList<ListedEntry> entries;
+    entries.reserve(qsizetype(sorted.size()));
+    for (SortedEntry &item : sorted)
+        entries.append(std::move(item.entry));
+    return entries;
+}
+
+#else
+
+QList<ListedEntry> listDirectory(const QString &path, bool recursive, bool /*isTop*/)
+{
+    const QStringList nameFilters { QStringLiteral("*.pdf"), QStringLiteral("*.traxo") };
+    QDir::Filters filters = QDir::Files;
+    if (recursive)
+        filters |= QDir::AllDirs | QDir::NoDotAndDotDot | QDir::NoSymLinks;
+    QList<ListedEntry> entries;
+    const QFileInfoList infos = QDir(path).entryInfoList(nameFilters, filters, QDir::NoSort);
+    for (const QFileInfo &info : infos)
+        entries.append({ info.filePath(), info.isDir() });
+    return entries;
+}
+
+#endif
+
+} // namespace
+
 QStringList TraxoFinder::gatherTraxoFiles(const QString &directory, bool recursive)
 {
     QStringList files;
@@ -79,31 +206,26 @@ QStringList TraxoFinder::gatherTraxoFiles(const QString &directory, bool recursi
     if (directory.isEmpty())
         return files;
 
-    const QStringList nameFilters { QStringLiteral("*.pdf"), QStringLiteral("*.traxo") };
-    QDir::Filters filters = QDir::Files | QDir::Readable;
-    if (recursive)
-        filters |= QDir::AllDirs | QDir::NoDotAndDotDot | QDir::NoSymLinks;
-
     // Depth first with an explicit stack, so a deep tree cannot exhaust the
     // call stack; a subdirectory's files take its place in the listing.
     struct Level
     {
-        QFileInfoList entries;
-        int next = 0;
+        QList<ListedEntry> entries;
+        qsizetype next = 0;
     };
     std::vector<Level> stack;
-    stack.push_back({ QDir(QDir::cleanPath(directory)).entryInfoList(nameFilters, filters, QDir::NoSort) });
+    stack.push_back({ listDirectory(QDir::cleanPath(directory), recursive, true) });
     while (!stack.empty()) {
         Level &level = stack.back();
         if (level.next >= level.entries.size()) {
             stack.pop_back();
             continue;
         }
-        const QFileInfo entry = level.entries.at(level.next++);
-        if (entry.isDir())
-            stack.push_back({ QDir(entry.filePath()).entryInfoList(nameFilters, filters, QDir::NoSort) });
+        const ListedEntry entry = level.entries.at(level.next++);
+        if (entry.isDir)
+            stack.push_back({ listDirectory(entry.path, recursive, false) });
         else
-            files.append(entry.filePath());
+            files.append(entry.path);
     }
     return files;
 }

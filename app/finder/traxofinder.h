@@ -64,9 +64,13 @@ public:
     static QList<traxo::QueryError> checkQuery(const QString &text);
 
     // Every "*.pdf" and "*.traxo" file below directory (name filters apply
-    // to files only), depth first in listing order. When recursive, symbolic
-    // links are skipped, so a link cannot lead the walk into a loop. An empty,
-    // missing or unreadable directory yields no files.
+    // to files only and ignore case; hidden entries are left out), depth
+    // first, each directory ordered by its lower-cased names. When
+    // recursive, symbolic links are skipped, so a link cannot lead the walk
+    // into a loop. An empty, missing or unreadable directory yields no
+    // files. An unreadable file is listed: findNext finds out when it opens
+    // it, as it must for any file that changes after the walk, without an
+    // access check per file here.
     static QStringList gatherTraxoFiles(const QString &directory, bool recursive);
 
 private:

@@ -6,6 +6,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 // Paths below root, relative and sorted: the walk keeps the listing order of
@@ -29,6 +35,9 @@ class tst_TraxoFinder : public QObject
 private slots:
     void gatherTraxoFiles_data();
     void gatherTraxoFiles();
+    void gatherTraxoFilesSortedByNameIgnoringCase();
+    void gatherTraxoFilesSkipsWhatCannotBeOpenedByName();
+    void unreadableContainerIsCountedNeverAHit();
     void findNext_data();
     void findNext();
     void queryWithAnErrorChecksNothing();
@@ -58,6 +67,47 @@ void tst_TraxoFinder::gatherTraxoFiles_data()
         << QStringList { "a.traxo" } << "a.traxo" << true << QStringList();
     QTest::addRow("empty path is not the working directory")
         << QStringList { "a.traxo" } << "" << true << QStringList();
+    QTest::addRow("hidden files and directories left out")
+        << QStringList { ".a.traxo", ".git/b.traxo", ".pdf", "c.pdf" } << "." << true << QStringList { "c.pdf" };
+    QTest::addRow("not recursive: a link stands for its file, a broken one for nothing")
+        << QStringList { "a.traxo", "a.traxo>link.traxo", "missing>broken.traxo", "sub/", "sub>dir.pdf" } << "."
+        << false << QStringList { "a.traxo", "link.traxo" };
+}
+
+void tst_TraxoFinder::gatherTraxoFilesSortedByNameIgnoringCase()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    // Byte order would put "B.pdf" and "C0.traxo" before "_z.pdf" and a
+    // directory's files after all plain files.
+    for (const char *name : { "C0.traxo", "c/one.pdf", "B.pdf", "a.traxo", "_z.pdf" })
+        QVERIFY(findfixture::writeBytes(dir.filePath(name), "x"));
+    QStringList found = TraxoFinder::gatherTraxoFiles(dir.path(), true);
+    for (QString &path : found)
+        path = QDir(dir.path()).relativeFilePath(path);
+    QCOMPARE(found, (QStringList { "_z.pdf", "a.traxo", "B.pdf", "c/one.pdf", "C0.traxo" }));
+}
+
+void tst_TraxoFinder::gatherTraxoFilesSkipsWhatCannotBeOpenedByName()
+{
+#ifdef Q_OS_UNIX
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(findfixture::writeBytes(dir.filePath("a.traxo"), "x"));
+    // A pipe would block its reader; a name that is no UTF-8 cannot be
+    // given back as a path.
+    QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("pipe.traxo")).constData(), 0600), 0);
+    const QByteArray badName = QFile::encodeName(dir.path()) + "/bad\xff.traxo";
+    const int fd = ::open(badName.constData(), O_WRONLY | O_CREAT, 0600);
+    QVERIFY(fd >= 0);
+    ::close(fd);
+    // QTemporaryDir removes by QString paths, which cannot name this file.
+    const auto removeBadName = qScopeGuard([&badName] { ::unlink(badName.constData()); });
+    for (bool recursive : { true, false })
+        QCOMPARE(TraxoFinder::gatherTraxoFiles(dir.path(), recursive), QStringList { dir.filePath("a.traxo") });
+#else
+    QSKIP("pipes and byte file names are Unix matters");
+#endif
 }
 
 void tst_TraxoFinder::gatherTraxoFiles()
@@ -80,6 +130,31 @@ void tst_TraxoFinder::gatherTraxoFiles()
     }
     const QString path = root.isEmpty() ? QString() : dir.filePath(root);
     QCOMPARE(relative(dir.path(), TraxoFinder::gatherTraxoFiles(path, recursive)), expected);
+}
+
+void tst_TraxoFinder::unreadableContainerIsCountedNeverAHit()
+{
+    QTemporaryDir dir;
+    QVERIFY(findfixture::writeThreeContainers(dir.path()));
+    const QString locked = dir.filePath("fit.traxo");
+    QVERIFY(QFile::setPermissions(locked, QFileDevice::WriteOwner));
+    if (QFileInfo(locked).isReadable())
+        QSKIP("this user reads files without read permission");
+
+    TraxoFinder finder;
+    QVERIFY(!traxo::containsErrors(finder.init(QStringLiteral("s:tool == nobody"), dir.path(), true)));
+    QCOMPARE(finder.numberOfFiles(), 3);
+    QStringList hits;
+    while (finder.hasMoreFiles()) {
+        const EvaluationResult result = finder.findNext();
+        if (result.matched)
+            hits.append(QDir(dir.path()).relativeFilePath(result.fileName));
+    }
+    hits.sort();
+    // Inverted, a miss of every readable container is a hit; the locked one
+    // was checked but could not be read.
+    QCOMPARE(finder.nextFileNumber(), 3);
+    QCOMPARE(hits, (QStringList { "smooth.traxo", "sub/plot.pdf" }));
 }
 
 void tst_TraxoFinder::findNext_data()
