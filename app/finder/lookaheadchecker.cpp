@@ -1,8 +1,5 @@
 #include "lookaheadchecker.h"
 
-#include <QMutexLocker>
-#include <QThread>
-
 #include <algorithm>
 
 LookAheadChecker::LookAheadChecker(const QStringList &files, Check check, int threads, int window)
@@ -12,53 +9,52 @@ LookAheadChecker::LookAheadChecker(const QStringList &files, Check check, int th
     , m_slots(size_t(m_window))
 {
     const int count = std::clamp(threads, 1, std::max(1, int(files.size())));
-    for (int i = 0; i < count; ++i) {
-        m_threads.emplace_back(QThread::create([this] { work(); }));
-        m_threads.back()->start();
-    }
+    for (int i = 0; i < count; ++i)
+        m_threads.emplace_back([this] { work(); });
 }
 
 LookAheadChecker::~LookAheadChecker()
 {
     {
-        QMutexLocker lock(&m_mutex);
+        const std::lock_guard lock(m_mutex);
         m_stopping = true;
-        m_taken.wakeAll();
     }
-    for (const std::unique_ptr<QThread> &thread : m_threads)
-        thread->wait();
+    m_taken.notify_all();
+    for (std::thread &thread : m_threads)
+        thread.join();
 }
 
 EvaluationResult LookAheadChecker::takeNext()
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock lock(m_mutex);
     if (m_nextToTake >= m_files.size())
         return EvaluationResult();
     std::optional<EvaluationResult> &slot = m_slots[size_t(m_nextToTake % m_window)];
     // Files are claimed in order, so this one is being checked already or
     // will be next: the wait is bounded by a single check.
-    while (!slot)
-        m_checked.wait(&m_mutex);
+    m_checked.wait(lock, [&slot] { return slot.has_value(); });
     EvaluationResult result = std::move(*slot);
     slot.reset();
     ++m_nextToTake;
-    m_taken.wakeAll();
+    lock.unlock();
+    m_taken.notify_all();
     return result;
 }
 
 void LookAheadChecker::work()
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock lock(m_mutex);
     for (;;) {
-        while (!m_stopping && m_nextToCheck < m_files.size() && m_nextToCheck >= m_nextToTake + m_window)
-            m_taken.wait(&m_mutex);
+        m_taken.wait(lock, [this] {
+            return m_stopping || m_nextToCheck >= m_files.size() || m_nextToCheck < m_nextToTake + m_window;
+        });
         if (m_stopping || m_nextToCheck >= m_files.size())
             return;
         const int index = m_nextToCheck++;
         lock.unlock();
         EvaluationResult result = m_check(m_files.at(index));
-        lock.relock();
+        lock.lock();
         m_slots[size_t(index % m_window)] = std::move(result);
-        m_checked.wakeAll();
+        m_checked.notify_all();
     }
 }

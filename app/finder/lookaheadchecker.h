@@ -3,16 +3,14 @@
 
 #include "finder/traxofinder.h"
 
-#include <QMutex>
 #include <QStringList>
-#include <QWaitCondition>
 
+#include <condition_variable>
 #include <functional>
-#include <memory>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <vector>
-
-class QThread;
 
 // Checks the files of a search on worker threads, a bounded number of files
 // ahead of the consumer, and hands the verdicts out in file order. Opening
@@ -43,14 +41,14 @@ private:
     const Check m_check;
     const int m_window;
 
-    QMutex m_mutex;
-    QWaitCondition m_checked;
-    QWaitCondition m_taken;
+    std::mutex m_mutex;
+    std::condition_variable m_checked;
+    std::condition_variable m_taken;
     std::vector<std::optional<EvaluationResult>> m_slots; // file i in slot i % window
     int m_nextToCheck = 0;
     int m_nextToTake = 0;
     bool m_stopping = false;
-    std::vector<std::unique_ptr<QThread>> m_threads;
+    std::vector<std::thread> m_threads;
 };
 
 #endif
