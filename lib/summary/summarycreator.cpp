@@ -8,6 +8,8 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <charconv>
+#include <utility>
 
 namespace traxo {
 
@@ -22,6 +24,37 @@ bool decodeUtf8(const QByteArray &bytes, QString *text)
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     *text = decoder(bytes);
     return !decoder.hasError();
+}
+
+// Marker texts rarely hold an escape; those that do not are compared as they
+// stand instead of through an unescaped copy.
+bool sameUnescaped(const QString &marker, const QString &plain)
+{
+    if (!marker.contains(QLatin1Char('\\')))
+        return marker == plain;
+    return unescapeMarkerText(marker) == plain;
+}
+
+QString unescaped(const QString &marker)
+{
+    return marker.contains(QLatin1Char('\\')) ? unescapeMarkerText(marker) : marker;
+}
+
+// "file: <id>-<name>-<md5>-<size>", built in one allocation: two keys are
+// made for every embedded file of every container searched.
+QString fileHashKey(int sectionId, const QString &name, const QString &md5, int size)
+{
+    char id[16];
+    char bytes[16];
+    const char *const idEnd = std::to_chars(id, id + sizeof id, sectionId).ptr;
+    const char *const bytesEnd = std::to_chars(bytes, bytes + sizeof bytes, size).ptr;
+    const QLatin1String open("file: <");
+    const QLatin1String between(">-<");
+    QString key;
+    key.reserve(open.size() + (idEnd - id) + name.size() + md5.size() + (bytesEnd - bytes) + 3 * between.size() + 1);
+    key.append(open).append(QLatin1String(id, idEnd - id)).append(between).append(name).append(between);
+    key.append(md5).append(between).append(QLatin1String(bytes, bytesEnd - bytes)).append(QLatin1Char('>'));
+    return key;
 }
 
 QString field(const char *name, const QString &value)
@@ -52,79 +85,42 @@ QString attributesText(
     return text;
 }
 
-} // namespace
-
-SummaryCreator::SummaryCreator(QObject *parent)
-    : QObject(parent)
+// createSummaries runs for every container the finder searches: the
+// sections' file lists are taken from the parser once and shared by both
+// passes, and a summary read from XML is augmented in place, not copied.
+QList<QList<FileTag>> filesBySection(const TraxoParser &parser, const QList<SectionTag> &sections)
 {
+    QList<QList<FileTag>> files;
+    files.reserve(sections.size());
+    for (const SectionTag &section : sections)
+        files.append(parser.getFilesInSection(section.id));
+    return files;
 }
 
-QList<Summary> SummaryCreator::createSummaries(TraxoParser &parser)
+SummaryCreator::TagHash tagHash(const QList<SectionTag> &sections, const QList<QList<FileTag>> &files)
 {
-    TagHash hash = makeTagHash(parser);
-    return makeSummaries(parser, hash);
-}
-
-SummaryCreator::TagHash SummaryCreator::makeTagHash(TraxoParser &parser)
-{
-    TagHash hash;
-    const QList<SectionTag> sections = parser.getSections();
-    for (const SectionTag &section : sections) {
-        const QList<FileTag> files = parser.getFilesInSection(section.id);
-        for (const FileTag &file : files)
-            hash.insert(makeFileHash(file, section.id), qMakePair(file, section.id));
+    SummaryCreator::TagHash hash;
+    for (qsizetype i = 0; i < sections.size(); ++i) {
+        const int id = sections.at(i).id;
+        for (const FileTag &file : files.at(i))
+            hash.insert(SummaryCreator::makeFileHash(file, id), qMakePair(file, id));
     }
     return hash;
 }
 
-QList<Summary> SummaryCreator::makeSummaries(TraxoParser &parser, TagHash &hash)
+Summary augment(Summary summary, const SectionTag &section, SummaryCreator::TagHash &hash)
 {
-    QList<Summary> summaries;
-    const QList<SectionTag> sections = parser.getSections();
-    for (auto section = sections.crbegin(); section != sections.crend(); ++section) {
-        const QList<FileTag> files = parser.getFilesInSection(section->id);
-        if (!files.isEmpty() && files.last().filename == summaryFileName) {
-            const int fileId = files.last().id;
-            const QSharedPointer<QByteArray> content = parser.getFileContent(fileId);
-            QString xml;
-            if (!content) {
-                qCDebug(lcTraxoSummary) << "could not read summary" << fileId;
-            } else if (!decodeUtf8(*content, &xml)) {
-                qCDebug(lcTraxoSummary) << "summary is not UTF-8" << fileId;
-            } else {
-                SummaryReader reader;
-                const Summary fromXml = reader.readSummary(xml);
-                // Without a document element the marker still knows the title.
-                if (fromXml.valid) {
-                    summaries.append(augmentSummary(fromXml, *section, hash));
-                    continue;
-                }
-                qCDebug(lcTraxoSummary) << "summary holds no trxchange element" << fileId;
-            }
-        }
-        summaries.append(makeSummaryFromTags(*section, files));
-    }
-
-    const Summary unmatched = makeUnmatchedTagSummary(parser.getSectionlessFiles());
-    if (!unmatched.files.isEmpty())
-        summaries.append(unmatched);
-    return summaries;
-}
-
-Summary SummaryCreator::augmentSummary(const Summary &fromXml, const SectionTag &section, TagHash &hash)
-{
-    Summary summary = fromXml;
     summary.TagID = section.id;
 
     for (FileSummary &file : summary.files) {
         if (!file.Embedded)
             continue;
-        const QString key = makeFileHash(file, section.id);
+        const QString key = SummaryCreator::makeFileHash(file, section.id);
         auto best = hash.end();
         unsigned int bestDistance = 1000000;
         // Candidates come most recent first; on a tie the later copy wins.
         for (auto it = hash.find(key); it != hash.end() && it.key() == key; ++it) {
-            const unsigned int d = distance(it.value().first, file);
+            const unsigned int d = SummaryCreator::distance(it.value().first, file);
             if (d < bestDistance) {
                 bestDistance = d;
                 best = it;
@@ -150,11 +146,79 @@ Summary SummaryCreator::augmentSummary(const Summary &fromXml, const SectionTag 
     std::sort(extras.begin(), extras.end(), [](const FileTag &a, const FileTag &b) { return a.id < b.id; });
     for (const FileTag &tag : std::as_const(extras)) {
         qCDebug(lcTraxoSummary) << "foundMismatch";
-        const FileSummary extra = makeFileSummaryFromFileTag(tag);
-        printFileSummary(extra);
+        const FileSummary extra = SummaryCreator::makeFileSummaryFromFileTag(tag);
+        SummaryCreator::printFileSummary(extra);
         summary.files.append(extra);
     }
     return summary;
+}
+
+QList<Summary> summariesOf(TraxoParser &parser, const QList<SectionTag> &sections,
+    const QList<QList<FileTag>> &filesPerSection, SummaryCreator::TagHash &hash)
+{
+    QList<Summary> summaries;
+    summaries.reserve(sections.size() + 1);
+    for (qsizetype i = sections.size() - 1; i >= 0; --i) {
+        const SectionTag &section = sections.at(i);
+        const QList<FileTag> &files = filesPerSection.at(i);
+        if (!files.isEmpty() && files.last().filename == summaryFileName) {
+            const int fileId = files.last().id;
+            const QSharedPointer<QByteArray> content = parser.getFileContent(fileId);
+            QString xml;
+            if (!content) {
+                qCDebug(lcTraxoSummary) << "could not read summary" << fileId;
+            } else if (!decodeUtf8(*content, &xml)) {
+                qCDebug(lcTraxoSummary) << "summary is not UTF-8" << fileId;
+            } else {
+                SummaryReader reader;
+                Summary fromXml = reader.readSummary(xml);
+                // Without a document element the marker still knows the title.
+                if (fromXml.valid) {
+                    summaries.append(augment(std::move(fromXml), section, hash));
+                    continue;
+                }
+                qCDebug(lcTraxoSummary) << "summary holds no trxchange element" << fileId;
+            }
+        }
+        summaries.append(SummaryCreator::makeSummaryFromTags(section, files));
+    }
+
+    const Summary unmatched = SummaryCreator::makeUnmatchedTagSummary(parser.getSectionlessFiles());
+    if (!unmatched.files.isEmpty())
+        summaries.append(unmatched);
+    return summaries;
+}
+
+} // namespace
+
+SummaryCreator::SummaryCreator(QObject *parent)
+    : QObject(parent)
+{
+}
+
+QList<Summary> SummaryCreator::createSummaries(TraxoParser &parser)
+{
+    const QList<SectionTag> sections = parser.getSections();
+    const QList<QList<FileTag>> files = filesBySection(parser, sections);
+    TagHash hash = tagHash(sections, files);
+    return summariesOf(parser, sections, files, hash);
+}
+
+SummaryCreator::TagHash SummaryCreator::makeTagHash(TraxoParser &parser)
+{
+    const QList<SectionTag> sections = parser.getSections();
+    return tagHash(sections, filesBySection(parser, sections));
+}
+
+QList<Summary> SummaryCreator::makeSummaries(TraxoParser &parser, TagHash &hash)
+{
+    const QList<SectionTag> sections = parser.getSections();
+    return summariesOf(parser, sections, filesBySection(parser, sections), hash);
+}
+
+Summary SummaryCreator::augmentSummary(const Summary &fromXml, const SectionTag &section, TagHash &hash)
+{
+    return augment(fromXml, section, hash);
 }
 
 // Marker texts keep their escapes (backslash-bracket for "]") while the summary holds the
@@ -162,30 +226,28 @@ Summary SummaryCreator::augmentSummary(const Summary &fromXml, const SectionTag 
 // file named "scan[3].tif" must still find its marker.
 QString SummaryCreator::makeFileHash(const FileTag &tag, int sectionId)
 {
-    return QStringLiteral("file: <%1>-<%2>-<%3>-<%4>")
-        .arg(QString::number(sectionId), unescapeMarkerText(tag.filename), tag.md5file, QString::number(tag.filesize));
+    return fileHashKey(sectionId, unescaped(tag.filename), tag.md5file, tag.filesize);
 }
 
 QString SummaryCreator::makeFileHash(const FileSummary &file, int sectionId)
 {
-    return QStringLiteral("file: <%1>-<%2>-<%3>-<%4>")
-        .arg(QString::number(sectionId), file.Filename, file.UncompressedMD5, QString::number(file.UncompressedSize));
+    return fileHashKey(sectionId, file.Filename, file.UncompressedMD5, file.UncompressedSize);
 }
 
 unsigned int SummaryCreator::distance(const FileTag &tag, const FileSummary &file)
 {
     unsigned int d = 0;
-    if (unescapeMarkerText(tag.filename) != file.Filename)
+    if (!sameUnescaped(tag.filename, file.Filename))
         d += 20;
     if (tag.filesize != file.UncompressedSize)
         d += 20;
     if (tag.md5file != file.UncompressedMD5)
         d += 20;
-    if (unescapeMarkerText(tag.filetype) != file.Filetype)
+    if (!sameUnescaped(tag.filetype, file.Filetype))
         d += 1;
-    if (unescapeMarkerText(tag.description) != file.Description)
+    if (!sameUnescaped(tag.description, file.Description))
         d += 1;
-    if (unescapeMarkerText(tag.comment) != file.Comment)
+    if (!sameUnescaped(tag.comment, file.Comment))
         d += 1;
     if (tag.md5cfile != file.CompressedMD5)
         d += 2;

@@ -5,65 +5,196 @@
 
 #include <QLatin1String>
 
+#include <algorithm>
 #include <iterator>
+#include <utility>
 
 namespace traxo {
 
 namespace {
 
+// Every level below is read from views into the one decoded document: only
+// the texts that end up in the record are copied.
+
+// Tag names as constants, so that their lengths are known when compiled and
+// most comparisons fail on the length alone.
+constexpr QStringView trxchangeTag = u"trxchange";
+constexpr QStringView workflowstepTag = u"Workflowstep";
+constexpr QStringView md5SignatureTag = u"MD5Signature";
+constexpr QStringView inFileTag = u"InFile";
+constexpr QStringView outFileTag = u"OutFile";
+constexpr QStringView userAttributesTag = u"UserAttributes";
+constexpr QStringView attributeTag = u"Attribute";
+constexpr QStringView keyTag = u"Key";
+constexpr QStringView valueTag = u"Value";
+constexpr QStringView unitTag = u"Unit";
+
 // A flag is a decimal integer; anything that is not a number counts as 0.
-bool readFlag(const QString &text)
+bool readFlag(QStringView text)
 {
     return text.toInt(nullptr, 10) != 0;
 }
 
-int readSize(const QString &text)
+int readSize(QStringView text)
 {
     bool ok = false;
     const int value = text.toInt(&ok, 10);
     return ok ? value : -1;
 }
 
-void reportUnknown(const char *where, const VXMLLevel1Iter &it, const QString &content)
+void reportUnknown(const char *where, const VXMLLevel1Iter &it)
 {
     qCDebug(lcTraxoSummary).noquote() << "unknown tag (" + QLatin1String(where) + "):" << '"' + it.tagName() + '"'
-                                      << ":" << '"' + content + '"';
+                                      << ":" << '"' + it.data() + '"';
 }
 
-} // namespace
-
-SummaryReader::SummaryReader(QObject *parent)
-    : QObject(parent)
+SummaryReader::Attribute readAttribute(QStringView content)
 {
-}
-
-Summary SummaryReader::readSummary(const QString &xml)
-{
-    VXMLLevel1Iter it(xml);
-    for (QString content = ++it; !content.isNull(); content = ++it) {
-        if (it.isTag(QStringLiteral("trxchange")))
-            return parseSummary(content);
+    SummaryReader::Attribute attribute;
+    VXMLLevel1Iter it = VXMLLevel1Iter::borrowing(content);
+    while (it.next()) {
+        const QStringView tag = it.tagNameView();
+        if (tag == keyTag)
+            attribute.key = it.data();
+        else if (tag == valueTag)
+            attribute.value = it.data();
+        else if (tag == unitTag)
+            attribute.unit = QSharedPointer<QString>::create(it.data());
+        else
+            reportUnknown("parseAttribute", it);
     }
-    return Summary();
+    return attribute;
 }
 
-Summary SummaryReader::parseSummary(const QString &content)
+SummaryReader::UserAttributes readUserAttributes(QStringView content)
 {
-    Summary summary;
-    VXMLLevel1Iter it(content);
-    for (QString child = ++it; !child.isNull(); child = ++it) {
-        if (it.isTag(QStringLiteral("Workflowstep")))
-            static_cast<Workflowstep &>(summary) = parseWorkflowstep(child);
-        else if (it.isTag(QStringLiteral("MD5Signature")))
-            summary.md5Signature = child;
+    SummaryReader::UserAttributes attributes;
+    VXMLLevel1Iter it = VXMLLevel1Iter::borrowing(content);
+    while (it.next()) {
+        if (it.tagNameView() != attributeTag) {
+            reportUnknown("parseUserAttributes", it);
+            continue;
+        }
+        const SummaryReader::Attribute attribute = readAttribute(it.dataView());
+        attributes.values.insert(attribute.key, attribute.value);
+        attributes.keys.append(attribute.key);
+        if (attribute.unit)
+            attributes.units.insert(attribute.key, *attribute.unit);
     }
-    summary.valid = true;
-    return summary;
+    return attributes;
 }
 
-Workflowstep SummaryReader::parseWorkflowstep(const QString &content)
+// A later UserAttributes element replaces the earlier one as a whole.
+template<typename Record>
+void takeUserAttributes(Record &record, SummaryReader::UserAttributes &&attributes)
 {
-    Workflowstep step;
+    record.userAttributeValues = std::move(attributes.values);
+    record.userAttributeKeys = std::move(attributes.keys);
+    record.userAttributeUnits = std::move(attributes.units);
+}
+
+// The position of tag among names, or -1.
+template<size_t N>
+int tagIndex(QStringView tag, const QStringView (&names)[N])
+{
+    for (size_t i = 0; i < N; ++i) {
+        if (tag == names[i])
+            return int(i);
+    }
+    return -1;
+}
+
+FileSummary readFile(QStringView content)
+{
+    static constexpr QStringView textNames[] = {
+        u"Filename",
+        u"Filepath",
+        u"Filetype",
+        u"Description",
+        u"Comment",
+        u"LastModified",
+        u"UncompressedMD5",
+        u"CompressedMethod",
+        u"CompressedMD5",
+    };
+    static QString FileSummary::*const textFields[] = {
+        &FileSummary::Filename,
+        &FileSummary::Filepath,
+        &FileSummary::Filetype,
+        &FileSummary::Description,
+        &FileSummary::Comment,
+        &FileSummary::LastModified,
+        &FileSummary::UncompressedMD5,
+        &FileSummary::CompressedMethod,
+        &FileSummary::CompressedMD5,
+    };
+    static constexpr QStringView flagNames[] = {
+        u"GenerateMD5",
+        u"Embedded",
+        u"Preview",
+        u"PreviewWS",
+        u"Thumbnail",
+        u"ThumbnailOnly",
+    };
+    static bool FileSummary::*const flagFields[] = {
+        &FileSummary::GenerateMD5,
+        &FileSummary::Embedded,
+        &FileSummary::Preview,
+        &FileSummary::PreviewWS,
+        &FileSummary::Thumbnail,
+        &FileSummary::ThumbnailOnly,
+    };
+    static constexpr QStringView sizeNames[] = {
+        u"UncompressedSize",
+        u"CompressedSize",
+    };
+    static int FileSummary::*const sizeFields[] = {
+        &FileSummary::UncompressedSize,
+        &FileSummary::CompressedSize,
+    };
+    static_assert(std::size(textFields) == std::size(textNames));
+    static_assert(std::size(flagFields) == std::size(flagNames));
+    static_assert(std::size(sizeFields) == std::size(sizeNames));
+
+    FileSummary file;
+    VXMLLevel1Iter it = VXMLLevel1Iter::borrowing(content);
+    while (it.next()) {
+        const QStringView tag = it.tagNameView();
+        if (const int i = tagIndex(tag, textNames); i >= 0)
+            file.*textFields[i] = it.data();
+        else if (const int i = tagIndex(tag, flagNames); i >= 0)
+            file.*flagFields[i] = readFlag(it.dataView());
+        else if (const int i = tagIndex(tag, sizeNames); i >= 0)
+            file.*sizeFields[i] = readSize(it.dataView());
+        else if (tag == userAttributesTag)
+            takeUserAttributes(file, readUserAttributes(it.dataView()));
+        else
+            reportUnknown("ParseFile", it);
+    }
+    return file;
+}
+
+Workflowstep readWorkflowstep(QStringView content)
+{
+    static constexpr QStringView textNames[] = {
+        u"TraxoRootFile",
+        u"Timestamp",
+        u"Title",
+        u"Description",
+        u"Comment",
+        u"Command",
+        u"Tool",
+        u"ToolPath",
+        u"Host",
+        u"User",
+        u"Creator",
+        u"PDFTitle",
+        u"PDFAuthor",
+        u"PDFSubject",
+        u"PDFKeywords",
+        u"PDFProducer",
+        u"PDFCreator",
+    };
     static QString Workflowstep::*const textFields[] = {
         &Workflowstep::TraxoRootFile,
         &Workflowstep::Timestamp,
@@ -83,138 +214,83 @@ Workflowstep SummaryReader::parseWorkflowstep(const QString &content)
         &Workflowstep::PDFProducer,
         &Workflowstep::PDFCreator,
     };
-    static const char *const textNames[] = {
-        "TraxoRootFile",
-        "Timestamp",
-        "Title",
-        "Description",
-        "Comment",
-        "Command",
-        "Tool",
-        "ToolPath",
-        "Host",
-        "User",
-        "Creator",
-        "PDFTitle",
-        "PDFAuthor",
-        "PDFSubject",
-        "PDFKeywords",
-        "PDFProducer",
-        "PDFCreator",
-    };
     static_assert(std::size(textFields) == std::size(textNames));
 
-    VXMLLevel1Iter it(content);
-    for (QString child = ++it; !child.isNull(); child = ++it) {
-        bool known = false;
-        for (size_t i = 0; i < std::size(textNames) && !known; ++i) {
-            if (it.isTag(QLatin1String(textNames[i]))) {
-                step.*textFields[i] = child;
-                known = true;
-            }
-        }
-        if (known)
-            continue;
-        if (it.isTag(QStringLiteral("InFile")) || it.isTag(QStringLiteral("OutFile"))) {
-            FileSummary file = parseFile(child);
-            file.FilePurpose = it.tagName();
-            step.files.append(file);
-        } else if (it.isTag(QStringLiteral("UserAttributes"))) {
-            UserAttributes attributes = parseUserAttributes(child);
-            step.userAttributeValues = attributes.values;
-            step.userAttributeKeys = attributes.keys;
-            step.userAttributeUnits = attributes.units;
+    Workflowstep step;
+    VXMLLevel1Iter it = VXMLLevel1Iter::borrowing(content);
+    while (it.next()) {
+        const QStringView tag = it.tagNameView();
+        if (const int i = tagIndex(tag, textNames); i >= 0) {
+            step.*textFields[i] = it.data();
+        } else if (tag == inFileTag || tag == outFileTag) {
+            FileSummary file = readFile(it.dataView());
+            // Literals share their characters: no copy of the tag per file.
+            file.FilePurpose = tag == inFileTag ? QStringLiteral("InFile") : QStringLiteral("OutFile");
+            step.files.append(std::move(file));
+        } else if (tag == userAttributesTag) {
+            takeUserAttributes(step, readUserAttributes(it.dataView()));
         } else {
-            reportUnknown("parseWorkflowstep", it, child);
+            reportUnknown("parseWorkflowstep", it);
         }
     }
     return step;
 }
 
+Summary readTrxchange(QStringView content)
+{
+    Summary summary;
+    VXMLLevel1Iter it = VXMLLevel1Iter::borrowing(content);
+    while (it.next()) {
+        const QStringView tag = it.tagNameView();
+        if (tag == workflowstepTag)
+            static_cast<Workflowstep &>(summary) = readWorkflowstep(it.dataView());
+        else if (tag == md5SignatureTag)
+            summary.md5Signature = it.data();
+    }
+    summary.valid = true;
+    return summary;
+}
+
+} // namespace
+
+SummaryReader::SummaryReader(QObject *parent)
+    : QObject(parent)
+{
+}
+
+Summary SummaryReader::readSummary(const QString &xml)
+{
+    VXMLLevel1Iter it = VXMLLevel1Iter::borrowing(xml);
+    while (it.next()) {
+        if (it.tagNameView() == trxchangeTag)
+            return readTrxchange(it.dataView());
+    }
+    return Summary();
+}
+
+Summary SummaryReader::parseSummary(const QString &content)
+{
+    return readTrxchange(content);
+}
+
+Workflowstep SummaryReader::parseWorkflowstep(const QString &content)
+{
+    return readWorkflowstep(content);
+}
+
 FileSummary SummaryReader::parseFile(const QString &content)
 {
-    FileSummary file;
-    VXMLLevel1Iter it(content);
-    for (QString child = ++it; !child.isNull(); child = ++it) {
-        if (it.isTag(QStringLiteral("Filename")))
-            file.Filename = child;
-        else if (it.isTag(QStringLiteral("Filepath")))
-            file.Filepath = child;
-        else if (it.isTag(QStringLiteral("Filetype")))
-            file.Filetype = child;
-        else if (it.isTag(QStringLiteral("Description")))
-            file.Description = child;
-        else if (it.isTag(QStringLiteral("Comment")))
-            file.Comment = child;
-        else if (it.isTag(QStringLiteral("LastModified")))
-            file.LastModified = child;
-        else if (it.isTag(QStringLiteral("GenerateMD5")))
-            file.GenerateMD5 = readFlag(child);
-        else if (it.isTag(QStringLiteral("Embedded")))
-            file.Embedded = readFlag(child);
-        else if (it.isTag(QStringLiteral("UncompressedSize")))
-            file.UncompressedSize = readSize(child);
-        else if (it.isTag(QStringLiteral("UncompressedMD5")))
-            file.UncompressedMD5 = child;
-        else if (it.isTag(QStringLiteral("CompressedMethod")))
-            file.CompressedMethod = child;
-        else if (it.isTag(QStringLiteral("CompressedSize")))
-            file.CompressedSize = readSize(child);
-        else if (it.isTag(QStringLiteral("CompressedMD5")))
-            file.CompressedMD5 = child;
-        else if (it.isTag(QStringLiteral("Preview")))
-            file.Preview = readFlag(child);
-        else if (it.isTag(QStringLiteral("PreviewWS")))
-            file.PreviewWS = readFlag(child);
-        else if (it.isTag(QStringLiteral("Thumbnail")))
-            file.Thumbnail = readFlag(child);
-        else if (it.isTag(QStringLiteral("ThumbnailOnly")))
-            file.ThumbnailOnly = readFlag(child);
-        else if (it.isTag(QStringLiteral("UserAttributes"))) {
-            UserAttributes attributes = parseUserAttributes(child);
-            file.userAttributeValues = attributes.values;
-            file.userAttributeKeys = attributes.keys;
-            file.userAttributeUnits = attributes.units;
-        } else {
-            reportUnknown("ParseFile", it, child);
-        }
-    }
-    return file;
+    return readFile(content);
 }
 
 SummaryReader::UserAttributes SummaryReader::parseUserAttributes(const QString &content)
 {
-    UserAttributes attributes;
-    VXMLLevel1Iter it(content);
-    for (QString child = ++it; !child.isNull(); child = ++it) {
-        if (!it.isTag(QStringLiteral("Attribute"))) {
-            reportUnknown("parseUserAttributes", it, child);
-            continue;
-        }
-        const Attribute attribute = parseAttribute(child);
-        attributes.values.insert(attribute.key, attribute.value);
-        attributes.keys.append(attribute.key);
-        if (attribute.unit)
-            attributes.units.insert(attribute.key, *attribute.unit);
-    }
-    return attributes;
+    return readUserAttributes(content);
 }
 
 SummaryReader::Attribute SummaryReader::parseAttribute(const QString &content)
 {
-    Attribute attribute;
-    VXMLLevel1Iter it(content);
-    for (QString child = ++it; !child.isNull(); child = ++it) {
-        if (it.isTag(QStringLiteral("Key")))
-            attribute.key = child;
-        else if (it.isTag(QStringLiteral("Value")))
-            attribute.value = child;
-        else if (it.isTag(QStringLiteral("Unit")))
-            attribute.unit = QSharedPointer<QString>::create(child);
-        else
-            reportUnknown("parseAttribute", it, child);
-    }
-    return attribute;
+    return readAttribute(content);
 }
 
 } // namespace traxo

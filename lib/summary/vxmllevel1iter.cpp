@@ -11,11 +11,11 @@ namespace {
 
 // An element with empty content must still be told apart from the end of
 // the level, which is a null string.
-QString nonNull(QString text)
+QString nonNull(QStringView text)
 {
     if (text.isNull())
         return QString(QLatin1String(""));
-    return text;
+    return text.toString();
 }
 
 template<typename T>
@@ -27,29 +27,31 @@ bool readThree(const QString &content, T &a, T &b, T &c)
     return stream.status() == QTextStream::Ok;
 }
 
-// Where "<name>" (or "</name>" when closing) first occurs in text at or after
-// from, or -1. Compared in place from each '<': summaries are read for every
-// container searched, and their tags lie only a few characters apart.
-qsizetype findTag(QStringView text, qsizetype from, bool closing, QStringView name)
+// Whether name followed by ">" stands at at. Tag names are short: compared
+// in place, without a call per candidate.
+bool nameAt(QStringView text, qsizetype at, QStringView name)
 {
-    const qsizetype prefix = closing ? 2 : 1;
-    const qsizetype length = prefix + name.size() + 1;
-    const auto end = text.end();
-    for (auto it = std::find(text.begin() + std::min(from, text.size()), end, u'<');
-         it != end && (it - text.begin()) + length <= text.size(); it = std::find(it + 1, end, u'<')) {
-        const qsizetype at = it - text.begin();
-        if (closing && text.at(at + 1) != QLatin1Char('/'))
-            continue;
-        if (text.mid(at + prefix, name.size()) == name && text.at(at + length - 1) == QLatin1Char('>'))
-            return at;
-    }
-    return -1;
+    if (at + name.size() >= text.size())
+        return false;
+    const QChar *here = text.data() + at;
+    return std::equal(name.begin(), name.end(), here) && here[name.size()] == QLatin1Char('>');
+}
+
+// Where ch first occurs in text at or after from, or -1. Markup characters
+// lie a few characters apart in a summary: a plain loop beats the general
+// string search, which costs more to set up than to run here.
+qsizetype indexOfChar(QStringView text, qsizetype from, char16_t ch)
+{
+    const QChar *const end = text.end();
+    const QChar *const found = std::find(text.begin() + std::min(from, text.size()), end, ch);
+    return found == end ? -1 : found - text.begin();
 }
 
 } // namespace
 
 VXMLLevel1Iter::VXMLLevel1Iter(const QString &text)
-    : m_text(text)
+    : m_owner(text)
+    , m_text(m_owner)
 {
 }
 
@@ -59,12 +61,16 @@ VXMLLevel1Iter &VXMLLevel1Iter::operator=(const QString &text)
     return *this;
 }
 
+VXMLLevel1Iter VXMLLevel1Iter::borrowing(QStringView text)
+{
+    VXMLLevel1Iter it;
+    it.m_text = text;
+    return it;
+}
+
 QString VXMLLevel1Iter::operator++()
 {
-    const QChar *data = nullptr;
-    int length = 0;
-    getNextDataBlock(&data, &length);
-    return m_onElement ? nonNull(QString(data, length)) : QString();
+    return next() ? nonNull(dataView()) : QString();
 }
 
 QString VXMLLevel1Iter::operator++(int)
@@ -72,25 +78,48 @@ QString VXMLLevel1Iter::operator++(int)
     return ++*this;
 }
 
+bool VXMLLevel1Iter::next()
+{
+    const QChar *data = nullptr;
+    int length = 0;
+    getNextDataBlock(&data, &length);
+    return m_onElement;
+}
+
 bool VXMLLevel1Iter::isTag(const QString &name) const
 {
-    return m_onElement && QStringView(m_text).mid(m_tagPos, m_tagLen) == name;
+    return isTag(QStringView(name));
 }
 
 // Readers test every child against a table of names: no QString per test.
 bool VXMLLevel1Iter::isTag(QLatin1String name) const
 {
-    return m_onElement && QStringView(m_text).mid(m_tagPos, m_tagLen) == name;
+    return m_onElement && m_text.mid(m_tagPos, m_tagLen) == name;
+}
+
+bool VXMLLevel1Iter::isTag(QStringView name) const
+{
+    return m_onElement && m_text.mid(m_tagPos, m_tagLen) == name;
 }
 
 QString VXMLLevel1Iter::tagName() const
 {
-    return m_onElement ? nonNull(m_text.mid(m_tagPos, m_tagLen)) : QString();
+    return m_onElement ? nonNull(tagNameView()) : QString();
 }
 
 QString VXMLLevel1Iter::data() const
 {
-    return m_onElement ? nonNull(m_text.mid(m_dataPos, m_dataLen)) : QString();
+    return m_onElement ? nonNull(dataView()) : QString();
+}
+
+QStringView VXMLLevel1Iter::tagNameView() const
+{
+    return m_onElement ? m_text.mid(m_tagPos, m_tagLen) : QStringView();
+}
+
+QStringView VXMLLevel1Iter::dataView() const
+{
+    return m_onElement ? m_text.mid(m_dataPos, m_dataLen) : QStringView();
 }
 
 QString VXMLLevel1Iter::getTagAndData() const
@@ -100,9 +129,9 @@ QString VXMLLevel1Iter::getTagAndData() const
 
 QString VXMLLevel1Iter::replaceCurrentTag(const QString &replacement) const
 {
+    QString result = text();
     if (!m_onElement)
-        return m_text;
-    QString result = m_text;
+        return result;
     return result.replace(m_dataPos, m_dataLen, replacement);
 }
 
@@ -116,33 +145,39 @@ bool VXMLLevel1Iter::dataTo3Double(double &a, double &b, double &c) const
     return readThree(data(), a, b, c);
 }
 
+QString VXMLLevel1Iter::text() const
+{
+    if (m_text.data() == m_owner.constData() && m_text.size() == m_owner.size())
+        return m_owner;
+    return m_text.toString();
+}
+
 void VXMLLevel1Iter::endIteration()
 {
     m_onElement = false;
     m_scan = m_text.size();
 }
 
-// Finds the end tag that closes an element whose content starts at from.
-// Start tags of the same name are only counted between the current position
-// and the next end tag, so each character is looked at a bounded number of
-// times however many elements the text holds.
+// Finds the end tag that closes an element whose content starts at from, in
+// one pass: start and end tags of one name never overlap, so each "<" met is
+// at most one of them, and nested start tags of the same name are counted on
+// the way.
 qsizetype VXMLLevel1Iter::findClosingTag(qsizetype from, QStringView name) const
 {
-    const QStringView text(m_text);
+    const QChar *const begin = m_text.data();
+    const QChar *const end = begin + m_text.size();
     int depth = 1;
-    qsizetype pos = from;
-    for (;;) {
-        const qsizetype closing = findTag(text, pos, true, name);
-        if (closing < 0)
-            return -1;
-        const QStringView between = text.first(closing);
-        for (qsizetype o = findTag(between, pos, false, name); o >= 0;
-             o = findTag(between, o + name.size() + 2, false, name))
+    for (const QChar *it = std::find(begin + std::min(from, m_text.size()), end, u'<'); it != end;
+         it = std::find(it + 1, end, u'<')) {
+        const qsizetype at = it - begin;
+        if (at + 1 < m_text.size() && it[1] == QLatin1Char('/')) {
+            if (nameAt(m_text, at + 2, name) && --depth == 0)
+                return at;
+        } else if (nameAt(m_text, at + 1, name)) {
             ++depth;
-        if (--depth == 0)
-            return closing;
-        pos = closing + name.size() + 3;
+        }
     }
+    return -1;
 }
 
 void VXMLLevel1Iter::getNextDataBlock(const QChar **data, int *length)
@@ -151,10 +186,10 @@ void VXMLLevel1Iter::getNextDataBlock(const QChar **data, int *length)
     *length = 0;
     m_onElement = false;
     for (;;) {
-        const qsizetype lt = m_text.indexOf(QLatin1Char('<'), m_scan);
+        const qsizetype lt = indexOfChar(m_text, m_scan, u'<');
         if (lt < 0)
             return endIteration();
-        const qsizetype gt = m_text.indexOf(QLatin1Char('>'), lt + 1);
+        const qsizetype gt = indexOfChar(m_text, lt + 1, u'>');
         if (gt < 0)
             return endIteration();
         const QChar next = m_text.at(lt + 1);
@@ -162,7 +197,7 @@ void VXMLLevel1Iter::getNextDataBlock(const QChar **data, int *length)
         if (next == QLatin1Char('!')) {
             // Comments may hold ">" and run to "-->"; other declarations
             // (DOCTYPE and the like) end at their first ">".
-            if (QStringView(m_text).mid(lt, 4) == QLatin1String("<!--")) {
+            if (m_text.mid(lt, 4) == QLatin1String("<!--")) {
                 const qsizetype end = m_text.indexOf(QLatin1String("-->"), lt + 4);
                 if (end < 0)
                     return endIteration();
@@ -191,7 +226,7 @@ void VXMLLevel1Iter::getNextDataBlock(const QChar **data, int *length)
             m_dataLen = 0;
             m_scan = gt + 1;
         } else {
-            const QStringView name = QStringView(m_text).mid(m_tagPos, m_tagLen);
+            const QStringView name = m_text.mid(m_tagPos, m_tagLen);
             const qsizetype closing = findClosingTag(gt + 1, name);
             if (closing < 0)
                 return endIteration();
@@ -200,7 +235,7 @@ void VXMLLevel1Iter::getNextDataBlock(const QChar **data, int *length)
             m_scan = closing + m_tagLen + 3;
         }
         m_onElement = true;
-        *data = m_text.constData() + m_dataPos;
+        *data = m_text.data() + m_dataPos;
         *length = int(m_dataLen);
         return;
     }

@@ -3,6 +3,7 @@
 
 #include <QLatin1String>
 #include <QString>
+#include <QStringView>
 
 namespace traxo {
 
@@ -15,6 +16,13 @@ namespace traxo {
 //     VXMLLevel1Iter it(text);
 //     for (QString content = ++it; !content.isNull(); content = ++it)
 //         if (it.isTag("Title")) ...
+//
+// Readers that descend through many levels walk views instead, so that no
+// level copies its content:
+//
+//     VXMLLevel1Iter it = VXMLLevel1Iter::borrowing(text);
+//     while (it.next())
+//         if (it.isTag(u"Title")) title = it.dataView().toString();
 class VXMLLevel1Iter
 {
 public:
@@ -25,18 +33,29 @@ public:
     // Restarts the iteration on a new text.
     VXMLLevel1Iter &operator=(const QString &text);
 
+    // An iterator over text that does not copy it: text must outlive the
+    // iterator and every copy of it.
+    static VXMLLevel1Iter borrowing(QStringView text);
+
     // Advances to the next element of this level and returns its content, or
     // a null QString once the level ends. Both forms return the new content.
     QString operator++();
     QString operator++(int);
+    // Advances like operator++ without building a string; false once the
+    // level ends.
+    bool next();
 
     // True when standing on an element whose tag name equals name.
     bool isTag(const QString &name) const;
     bool isTag(QLatin1String name) const;
+    bool isTag(QStringView name) const;
     // The current tag name; a null QString when not on an element.
     QString tagName() const;
     // The current content; a null QString when not on an element.
     QString data() const;
+    // The same as views into the walked text; null when not on an element.
+    QStringView tagNameView() const;
+    QStringView dataView() const;
     bool isOnElement() const { return m_onElement; }
 
     // "<name>content</name>" of the current element.
@@ -58,8 +77,12 @@ public:
 private:
     void endIteration();
     qsizetype findClosingTag(qsizetype from, QStringView name) const;
+    QString text() const;
 
-    QString m_text;
+    // Keeps the walked text alive unless the iterator borrows it; copies of
+    // a QString share its characters, so m_text stays valid in copies too.
+    QString m_owner;
+    QStringView m_text;
     qsizetype m_scan = 0;
     bool m_onElement = false;
     qsizetype m_tagPos = 0;

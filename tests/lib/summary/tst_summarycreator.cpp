@@ -103,6 +103,8 @@ private slots:
     void fileHash();
     void distance_data();
     void distance();
+    void markerTextsCompareUnescaped_data();
+    void markerTextsCompareUnescaped();
     void fileSummaryFromTag();
     void summaryFromTags();
     void unmatchedTagSummary();
@@ -182,6 +184,8 @@ void tst_SummaryCreator::fileHash_data()
                                           << "" << -1 << "file: <3>-<b>-<>-<-1>";
     QTest::addRow("name with placeholders") << 1 << "%2 <x>"
                                             << "" << 0 << "file: <1>-<%2 <x>>-<>-<0>";
+    QTest::addRow("extreme numbers") << -2147483647 - 1 << "n"
+                                     << "m" << 2147483647 << "file: <-2147483648>-<n>-<m>-<2147483647>";
 }
 
 void tst_SummaryCreator::fileHash()
@@ -272,6 +276,54 @@ void tst_SummaryCreator::distance()
         file.TagID = 99;
     }
     QCOMPARE(SummaryCreator::distance(tag, file), expected);
+}
+
+void tst_SummaryCreator::markerTextsCompareUnescaped_data()
+{
+    QTest::addColumn<QString>("marker");
+    QTest::addColumn<QString>("plain");
+    QTest::addColumn<bool>("same");
+
+    QTest::addRow("no escape, equal") << "scan.tif"
+                                      << "scan.tif" << true;
+    QTest::addRow("no escape, different") << "scan.tif"
+                                          << "scan.png" << false;
+    QTest::addRow("escaped bracket") << "scan[3\\].tif"
+                                     << "scan[3].tif" << true;
+    QTest::addRow("escaped bracket is not the escape") << "scan[3\\].tif"
+                                                       << "scan[3\\].tif" << false;
+    QTest::addRow("escaped backslash") << "a\\\\b"
+                                       << "a\\b" << true;
+    QTest::addRow("escaped line feed") << "one\\ntwo"
+                                       << "one\ntwo" << true;
+    QTest::addRow("lone backslash at the end stays") << "a\\"
+                                                     << "a\\" << true;
+    QTest::addRow("unknown escape stays") << "a\\x"
+                                          << "a\\x" << true;
+    QTest::addRow("both empty") << ""
+                                << "" << true;
+}
+
+// Name, type, description and comment of a marker are compared by their
+// unescaped texts, and the key of a marker is made from its unescaped name.
+void tst_SummaryCreator::markerTextsCompareUnescaped()
+{
+    QFETCH(QString, marker);
+    QFETCH(QString, plain);
+    QFETCH(bool, same);
+
+    FileTag tag;
+    tag.filename = marker;
+    tag.filetype = marker;
+    tag.description = marker;
+    tag.comment = marker;
+    FileSummary file = SummaryCreator::makeFileSummaryFromFileTag(tag);
+    file.Filename = plain;
+    file.Filetype = plain;
+    file.Description = plain;
+    file.Comment = plain;
+    QCOMPARE(SummaryCreator::distance(tag, file), same ? 0u : 23u);
+    QCOMPARE(SummaryCreator::makeFileHash(tag, 2) == SummaryCreator::makeFileHash(file, 2), same);
 }
 
 void tst_SummaryCreator::fileSummaryFromTag()

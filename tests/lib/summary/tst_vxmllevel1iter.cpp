@@ -16,6 +16,22 @@ QStringList walk(const QString &text)
     return elements;
 }
 
+// The same walk through views into a borrowed text.
+QStringList walkViews(QStringView text)
+{
+    QStringList elements;
+    VXMLLevel1Iter it = VXMLLevel1Iter::borrowing(text);
+    while (it.next()) {
+        if (it.dataView().isNull() || it.dataView().data() < text.data()
+            || it.dataView().data() + it.dataView().size() > text.data() + text.size())
+            return { QStringLiteral("content outside the text") };
+        elements << it.tagNameView().toString() + QLatin1Char('=') + it.dataView().toString();
+    }
+    if (!it.dataView().isNull() || !it.tagNameView().isNull() || it.next())
+        return { QStringLiteral("not at the end") };
+    return elements;
+}
+
 } // namespace
 
 class tst_VXMLLevel1Iter : public QObject
@@ -25,6 +41,12 @@ class tst_VXMLLevel1Iter : public QObject
 private slots:
     void walksOneLevel_data();
     void walksOneLevel();
+    void walksThroughViews_data();
+    void walksThroughViews();
+    void endTagsOfTheNameOnly_data();
+    void endTagsOfTheNameOnly();
+    void keepsItsTextWhenTheCallerChangesTheirs();
+    void borrowedTextIsReplacedInACopy();
     void emptyContentIsNotTheEnd();
     void stateAtTheEnd();
     void postfixIncrementAdvancesToo();
@@ -80,6 +102,72 @@ void tst_VXMLLevel1Iter::walksOneLevel()
     QFETCH(QString, text);
     QFETCH(QStringList, elements);
     QCOMPARE(walk(text), elements);
+}
+
+void tst_VXMLLevel1Iter::walksThroughViews_data()
+{
+    walksOneLevel_data();
+}
+
+void tst_VXMLLevel1Iter::walksThroughViews()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, elements);
+    QCOMPARE(walkViews(text), elements);
+    // A view into a longer text ends where the view ends.
+    const QString longer = QStringLiteral("<z>") + text + QStringLiteral("</z><after>1</after>");
+    QCOMPARE(walkViews(QStringView(longer).mid(3, text.size())), elements);
+}
+
+void tst_VXMLLevel1Iter::endTagsOfTheNameOnly_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("elements");
+
+    QTest::addRow("three deep, then a sibling")
+        << "<a><a><a>x</a></a>y</a><b/>" << QStringList { "a=<a><a>x</a></a>y", "b=" };
+    QTest::addRow("end tag of a shorter name inside") << "<ab>1</a></ab>" << QStringList { "ab=1</a>" };
+    QTest::addRow("end tag of a longer name inside") << "<a>1</ab></a>" << QStringList { "a=1</ab>" };
+    QTest::addRow("start tag with a space is not the name") << "<a><a >1</a>2</a>" << QStringList { "a=<a >1" };
+    QTest::addRow("name holding a less-than sign") << "<a<b>1</a<b><c>2</c>" << QStringList { "a<b=1", "c=2" };
+    QTest::addRow("empty name") << "<>x</><b>1</b>" << QStringList { "=x", "b=1" };
+    QTest::addRow("end tag cut at the end of the text") << "<a>1</a" << QStringList();
+    QTest::addRow("nested start tag cut at the end of the text") << "<a>1</a><a" << QStringList { "a=1" };
+}
+
+void tst_VXMLLevel1Iter::endTagsOfTheNameOnly()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, elements);
+    QCOMPARE(walk(text), elements);
+    QCOMPARE(walkViews(text), elements);
+}
+
+void tst_VXMLLevel1Iter::keepsItsTextWhenTheCallerChangesTheirs()
+{
+    QString text = QStringLiteral("<a>1</a><b>2</b>");
+    text.detach();
+    VXMLLevel1Iter it(text);
+    QCOMPARE(++it, QStringLiteral("1"));
+    VXMLLevel1Iter copy = it;
+    text.replace(QLatin1Char('2'), QLatin1Char('9'));
+    text = QString();
+    QCOMPARE(++it, QStringLiteral("2"));
+    QCOMPARE(++copy, QStringLiteral("2"));
+    QCOMPARE(copy.dataView().toString(), QStringLiteral("2"));
+    QCOMPARE(copy.replaceCurrentTag(QStringLiteral("x")), QStringLiteral("<a>1</a><b>x</b>"));
+}
+
+void tst_VXMLLevel1Iter::borrowedTextIsReplacedInACopy()
+{
+    const QString text = QStringLiteral("<a>1</a><b>2</b>");
+    VXMLLevel1Iter it = VXMLLevel1Iter::borrowing(text);
+    QCOMPARE(it.replaceCurrentTag(QStringLiteral("x")), text);
+    QVERIFY(it.next());
+    QVERIFY(it.isTag(u"a"));
+    QCOMPARE(it.replaceCurrentTag(QStringLiteral("x")), QStringLiteral("<a>x</a><b>2</b>"));
+    QCOMPARE(it.getTagAndData(), QStringLiteral("<a>1</a>"));
+    QCOMPARE(text, QStringLiteral("<a>1</a><b>2</b>"));
 }
 
 void tst_VXMLLevel1Iter::emptyContentIsNotTheEnd()
