@@ -2,8 +2,13 @@
 
 #include <QIODevice>
 #include <QTextStream>
+#include <QtAlgorithms>
 
 #include <algorithm>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace traxo {
 
@@ -37,13 +42,30 @@ bool nameAt(QStringView text, qsizetype at, QStringView name)
     return std::equal(name.begin(), name.end(), here) && here[name.size()] == QLatin1Char('>');
 }
 
+// The first ch in [from, end), or end. Every level of a summary is scanned
+// for "<" while its elements are found: eight characters at a time where the
+// processor allows it.
+const QChar *findChar(const QChar *from, const QChar *end, char16_t ch)
+{
+#if defined(__SSE2__)
+    const __m128i wanted = _mm_set1_epi16(short(ch));
+    for (; end - from >= 8; from += 8) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from));
+        const uint mask = uint(_mm_movemask_epi8(_mm_cmpeq_epi16(chunk, wanted)));
+        if (mask)
+            return from + qCountTrailingZeroBits(mask) / 2;
+    }
+#endif
+    return std::find(from, end, ch);
+}
+
 // Where ch first occurs in text at or after from, or -1. Markup characters
 // lie a few characters apart in a summary: a plain loop beats the general
 // string search, which costs more to set up than to run here.
 qsizetype indexOfChar(QStringView text, qsizetype from, char16_t ch)
 {
     const QChar *const end = text.end();
-    const QChar *const found = std::find(text.begin() + std::min(from, text.size()), end, ch);
+    const QChar *const found = findChar(text.begin() + std::min(from, text.size()), end, ch);
     return found == end ? -1 : found - text.begin();
 }
 
@@ -167,8 +189,8 @@ qsizetype VXMLLevel1Iter::findClosingTag(qsizetype from, QStringView name) const
     const QChar *const begin = m_text.data();
     const QChar *const end = begin + m_text.size();
     int depth = 1;
-    for (const QChar *it = std::find(begin + std::min(from, m_text.size()), end, u'<'); it != end;
-         it = std::find(it + 1, end, u'<')) {
+    for (const QChar *it = findChar(begin + std::min(from, m_text.size()), end, u'<'); it != end;
+         it = findChar(it + 1, end, u'<')) {
         const qsizetype at = it - begin;
         if (at + 1 < m_text.size() && it[1] == QLatin1Char('/')) {
             if (nameAt(m_text, at + 2, name) && --depth == 0)

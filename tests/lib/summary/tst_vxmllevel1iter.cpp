@@ -46,6 +46,7 @@ private slots:
     void endTagsOfTheNameOnly_data();
     void endTagsOfTheNameOnly();
     void keepsItsTextWhenTheCallerChangesTheirs();
+    void tagsAtEveryOffsetOfAScanBlock();
     void borrowedTextIsReplacedInACopy();
     void emptyContentIsNotTheEnd();
     void stateAtTheEnd();
@@ -141,6 +142,22 @@ void tst_VXMLLevel1Iter::endTagsOfTheNameOnly()
     QFETCH(QStringList, elements);
     QCOMPARE(walk(text), elements);
     QCOMPARE(walkViews(text), elements);
+}
+
+// Text is scanned for "<" several characters at a time: tags must be found
+// wherever they fall in such a block, and near the end of the text.
+void tst_VXMLLevel1Iter::tagsAtEveryOffsetOfAScanBlock()
+{
+    for (int n = 0; n < 40; ++n) {
+        const QString content = QString(n, QLatin1Char('y'));
+        const QString text = QString(n, QLatin1Char('x')) + QStringLiteral("<a>") + content + QStringLiteral("</a>")
+            + QString(n, QLatin1Char('>')) + QStringLiteral("<b>1</b>");
+        const QStringList expected { QStringLiteral("a=") + content, QStringLiteral("b=1") };
+        QVERIFY2(walk(text) == expected, qPrintable(text));
+        QVERIFY2(walkViews(text) == expected, qPrintable(text));
+        // Cut before the last end tag is complete, the second element is lost.
+        QVERIFY2(walk(text.chopped(1)) == expected.first(1), qPrintable(text));
+    }
 }
 
 void tst_VXMLLevel1Iter::keepsItsTextWhenTheCallerChangesTheirs()
