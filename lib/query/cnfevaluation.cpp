@@ -2,6 +2,10 @@
 
 #include <QStringList>
 
+#include <cmath>
+#include <optional>
+#include <vector>
+
 namespace traxo {
 
 namespace {
@@ -10,30 +14,516 @@ enum class EvaluationResult { Undetermined, True, False };
 
 using Evaluator = ReturnValue (*)(const ReturnValue &, const ReturnValue &);
 
-const QHash<QString, Evaluator> &evaluatorTable()
+// The text comparisons are evaluated on cached lower-case texts; the others
+// go through their evaluator.
+enum class Operation { Equal, NotEqual, Contains, Matches, Other };
+
+struct OperatorEntry
 {
-    static const QHash<QString, Evaluator> table {
-        { QStringLiteral("=="), evaluateEq },
-        { QStringLiteral("!="), evaluateNEq },
-        { QStringLiteral("<"), evaluateLess },
-        { QStringLiteral("<="), evaluateLessEq },
-        { QStringLiteral(">"), evaluateGreater },
-        { QStringLiteral(">="), evaluateGreaterEq },
-        { QStringLiteral("%contains"), evaluateContains },
-        { QStringLiteral("%matches"), evaluateMatches },
-        { QStringLiteral("%isapprox"), evaluateIsApprox },
+    Evaluator evaluator;
+    Operation operation;
+};
+
+const QHash<QString, OperatorEntry> &operatorTable()
+{
+    static const QHash<QString, OperatorEntry> table {
+        { QStringLiteral("=="), { evaluateEq, Operation::Equal } },
+        { QStringLiteral("!="), { evaluateNEq, Operation::NotEqual } },
+        { QStringLiteral("<"), { evaluateLess, Operation::Other } },
+        { QStringLiteral("<="), { evaluateLessEq, Operation::Other } },
+        { QStringLiteral(">"), { evaluateGreater, Operation::Other } },
+        { QStringLiteral(">="), { evaluateGreaterEq, Operation::Other } },
+        { QStringLiteral("%contains"), { evaluateContains, Operation::Contains } },
+        { QStringLiteral("%matches"), { evaluateMatches, Operation::Matches } },
+        { QStringLiteral("%isapprox"), { evaluateIsApprox, Operation::Other } },
     };
     return table;
 }
 
+// The attributes of steps and files. A name the kind of candidate lacks reads
+// as a missing attribute.
+enum class Attribute {
+    Hash,
+    TagId,
+    TraxoRootFile,
+    Timestamp,
+    Title,
+    Description,
+    Comment,
+    Command,
+    Tool,
+    ToolPath,
+    Host,
+    User,
+    Creator,
+    Filename,
+    Filepath,
+    Filetype,
+    LastModified,
+    Embedded,
+    Compressed,
+    FilePurpose,
+    IsInFile,
+    IsOutFile,
+    FileSize,
+    CFileSize,
+    Md5,
+    CMd5,
+    ParentId,
+    IsWfs,
+    IsFile,
+    UserAttrs,
+    Any,
+    UserAttribute, // "user:<key>"
+    Unknown,
+};
+
+QLatin1String attributeName(Attribute attribute)
+{
+    switch (attribute) {
+    case Attribute::Hash:
+        return QLatin1String("hash");
+    case Attribute::TagId:
+        return QLatin1String("tagid");
+    case Attribute::TraxoRootFile:
+        return QLatin1String("traxorootfile");
+    case Attribute::Timestamp:
+        return QLatin1String("timestamp");
+    case Attribute::Title:
+        return QLatin1String("title");
+    case Attribute::Description:
+        return QLatin1String("description");
+    case Attribute::Comment:
+        return QLatin1String("comment");
+    case Attribute::Command:
+        return QLatin1String("command");
+    case Attribute::Tool:
+        return QLatin1String("tool");
+    case Attribute::ToolPath:
+        return QLatin1String("toolpath");
+    case Attribute::Host:
+        return QLatin1String("host");
+    case Attribute::User:
+        return QLatin1String("user");
+    case Attribute::Creator:
+        return QLatin1String("creator");
+    case Attribute::Filename:
+        return QLatin1String("filename");
+    case Attribute::Filepath:
+        return QLatin1String("filepath");
+    case Attribute::Filetype:
+        return QLatin1String("filetype");
+    case Attribute::LastModified:
+        return QLatin1String("lastmodified");
+    case Attribute::Embedded:
+        return QLatin1String("embedded");
+    case Attribute::Compressed:
+        return QLatin1String("compressed");
+    case Attribute::FilePurpose:
+        return QLatin1String("filepurpose");
+    case Attribute::IsInFile:
+        return QLatin1String("isinfile");
+    case Attribute::IsOutFile:
+        return QLatin1String("isoutfile");
+    case Attribute::FileSize:
+        return QLatin1String("filesize");
+    case Attribute::CFileSize:
+        return QLatin1String("cfilesize");
+    case Attribute::Md5:
+        return QLatin1String("md5");
+    case Attribute::CMd5:
+        return QLatin1String("cmd5");
+    case Attribute::ParentId:
+        return QLatin1String("parentid");
+    case Attribute::IsWfs:
+        return QLatin1String("iswfs");
+    case Attribute::IsFile:
+        return QLatin1String("isfile");
+    case Attribute::UserAttrs:
+        return QLatin1String("userattrs");
+    case Attribute::Any:
+        return QLatin1String("any");
+    case Attribute::UserAttribute:
+    case Attribute::Unknown:
+        break;
+    }
+    return QLatin1String();
+}
+
+Attribute attributeFromName(const QString &lowerName)
+{
+    for (int a = 0; a < int(Attribute::UserAttribute); ++a) {
+        if (lowerName == attributeName(Attribute(a)))
+            return Attribute(a);
+    }
+    return lowerName.startsWith(QLatin1String("user:")) ? Attribute::UserAttribute : Attribute::Unknown;
+}
+
+// The attributes of each kind in table order, which is also the order in
+// which their texts are joined into "any", before the user attributes.
+constexpr Attribute StepAttributes[] = {
+    Attribute::Hash,
+    Attribute::TagId,
+    Attribute::TraxoRootFile,
+    Attribute::Timestamp,
+    Attribute::Title,
+    Attribute::Description,
+    Attribute::Comment,
+    Attribute::Command,
+    Attribute::Tool,
+    Attribute::ToolPath,
+    Attribute::Host,
+    Attribute::User,
+    Attribute::Creator,
+    Attribute::IsWfs,
+    Attribute::IsFile,
+};
+
+constexpr Attribute FileAttributes[] = {
+    Attribute::Hash,
+    Attribute::TagId,
+    Attribute::Filename,
+    Attribute::Filepath,
+    Attribute::Filetype,
+    Attribute::Description,
+    Attribute::Comment,
+    Attribute::LastModified,
+    Attribute::Embedded,
+    Attribute::Compressed,
+    Attribute::FilePurpose,
+    Attribute::IsInFile,
+    Attribute::IsOutFile,
+    Attribute::FileSize,
+    Attribute::CFileSize,
+    Attribute::Md5,
+    Attribute::CMd5,
+    Attribute::IsWfs,
+    Attribute::IsFile,
+    Attribute::ParentId,
+};
+
+// A short text made on the stack: the made-up hashes and the numbers, which
+// a search for a free word reads from every candidate.
+class ShortText
+{
+public:
+    ShortText &operator<<(QLatin1String text)
+    {
+        for (const char c : text)
+            m_text[m_size++] = char16_t(c);
+        return *this;
+    }
+    ShortText &operator<<(qint64 number)
+    {
+        char16_t digits[20];
+        int n = 0;
+        quint64 magnitude = number < 0 ? 0 - quint64(number) : quint64(number);
+        do {
+            digits[n++] = char16_t(u'0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude != 0);
+        if (number < 0)
+            m_text[m_size++] = u'-';
+        while (n > 0)
+            m_text[m_size++] = digits[--n];
+        return *this;
+    }
+    QStringView view() const { return QStringView(m_text, m_size); }
+
+private:
+    char16_t m_text[64];
+    qsizetype m_size = 0;
+};
+
+// One step or one file of a step: what a variable can be bound to.
+struct Candidate
+{
+    const Workflowstep *step = nullptr; // null for a file
+    const FileSummary *file = nullptr; // null for a step
+    int stepTagId = 0; // of the step, or of the step holding the file
+};
+
+// The attributes of a candidate's kind, in table order.
+class AttributeList
+{
+public:
+    template<size_t N>
+    explicit AttributeList(const Attribute (&attributes)[N])
+        : m_begin(attributes)
+        , m_end(attributes + N)
+    {
+    }
+    const Attribute *begin() const { return m_begin; }
+    const Attribute *end() const { return m_end; }
+
+private:
+    const Attribute *m_begin;
+    const Attribute *m_end;
+};
+
+AttributeList attributesOf(const Candidate &c)
+{
+    return c.file ? AttributeList(FileAttributes) : AttributeList(StepAttributes);
+}
+
+const QString *fieldOf(const Candidate &c, Attribute attribute)
+{
+    if (!c.file) {
+        const Workflowstep &step = *c.step;
+        switch (attribute) {
+        case Attribute::TraxoRootFile:
+            return &step.TraxoRootFile;
+        case Attribute::Timestamp:
+            return &step.Timestamp;
+        case Attribute::Title:
+            return &step.Title;
+        case Attribute::Description:
+            return &step.Description;
+        case Attribute::Comment:
+            return &step.Comment;
+        case Attribute::Command:
+            return &step.Command;
+        case Attribute::Tool:
+            return &step.Tool;
+        case Attribute::ToolPath:
+            return &step.ToolPath;
+        case Attribute::Host:
+            return &step.Host;
+        case Attribute::User:
+            return &step.User;
+        case Attribute::Creator:
+            return &step.Creator;
+        default:
+            return nullptr;
+        }
+    }
+    const FileSummary &file = *c.file;
+    switch (attribute) {
+    case Attribute::Filename:
+        return &file.Filename;
+    case Attribute::Filepath:
+        return &file.Filepath;
+    case Attribute::Filetype:
+        return &file.Filetype;
+    case Attribute::Description:
+        return &file.Description;
+    case Attribute::Comment:
+        return &file.Comment;
+    case Attribute::LastModified:
+        return &file.LastModified;
+    case Attribute::FilePurpose:
+        return &file.FilePurpose;
+    case Attribute::Md5:
+        return &file.UncompressedMD5;
+    case Attribute::CMd5:
+        return &file.CompressedMD5;
+    default:
+        return nullptr;
+    }
+}
+
+std::optional<int> numberOf(const Candidate &c, Attribute attribute)
+{
+    if (attribute == Attribute::TagId)
+        return c.file ? c.file->TagID : c.stepTagId;
+    if (!c.file)
+        return std::nullopt;
+    switch (attribute) {
+    case Attribute::FileSize:
+        return c.file->UncompressedSize;
+    case Attribute::CFileSize:
+        return c.file->CompressedSize;
+    case Attribute::ParentId:
+        return c.stepTagId;
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<bool> flagOf(const Candidate &c, Attribute attribute)
+{
+    if (attribute == Attribute::IsWfs)
+        return !c.file;
+    if (attribute == Attribute::IsFile)
+        return c.file != nullptr;
+    if (!c.file)
+        return std::nullopt;
+    const bool inFile = c.file->FilePurpose == QLatin1String("InFile");
+    switch (attribute) {
+    case Attribute::Embedded:
+        return c.file->Embedded;
+    case Attribute::Compressed:
+        return c.file->CompressedMethod == QLatin1String("flate");
+    case Attribute::IsInFile:
+        return inFile;
+    case Attribute::IsOutFile:
+        return !inFile;
+    default:
+        return std::nullopt;
+    }
+}
+
+const QStringList &userKeysOf(const Candidate &c)
+{
+    return c.file ? c.file->userAttributeKeys : c.step->userAttributeKeys;
+}
+
+const QHash<QString, QString> &userValuesOf(const Candidate &c)
+{
+    return c.file ? c.file->userAttributeValues : c.step->userAttributeValues;
+}
+
+QString userAttrsOf(const Candidate &c)
+{
+    QStringList lowerKeys;
+    for (const QString &key : userKeysOf(c))
+        lowerKeys.append(key.toLower());
+    return lowerKeys.join(c.file ? QStringLiteral(", ") : QStringLiteral("\n"));
+}
+
+QString userAttributeKey(const QString &key)
+{
+    return QLatin1String("user:") + key.toLower();
+}
+
+// The value of "user:<key>" under the lower-cased key; of keys that differ in
+// case only, the last one listed wins.
+std::optional<QString> userAttributeOf(const Candidate &c, const QString &name)
+{
+    const QStringList &keys = userKeysOf(c);
+    for (qsizetype i = keys.size() - 1; i >= 0; --i) {
+        if (userAttributeKey(keys.at(i)) == name)
+            return userValuesOf(c).value(keys.at(i));
+    }
+    return std::nullopt;
+}
+
+ShortText hashOf(const Candidate &c)
+{
+    ShortText text;
+    if (c.file)
+        text << QLatin1String("file:") << qint64(c.stepTagId) << QLatin1String(":") << qint64(c.file->TagID);
+    else
+        text << QLatin1String("wfs:") << qint64(c.stepTagId);
+    return text;
+}
+
+// Calls visit with each text of "any" in order, until it returns true.
+// Numbers are made as ReturnValue::fromNumber makes them; those below a
+// million, all that the search reads in practice, without allocating.
+template<typename Visit>
+bool visitAnyTexts(const Candidate &c, Visit &&visit)
+{
+    for (const Attribute attribute : attributesOf(c)) {
+        if (const QString *field = fieldOf(c, attribute)) {
+            if (visit(QStringView(*field)))
+                return true;
+        } else if (attribute == Attribute::Hash) {
+            if (visit(hashOf(c).view()))
+                return true;
+        } else if (const std::optional<int> number = numberOf(c, attribute)) {
+            if (*number > -1000000 && *number < 1000000) {
+                ShortText text;
+                text << qint64(*number);
+                if (visit(text.view()))
+                    return true;
+            } else if (visit(QStringView(ReturnValue::fromNumber(float(*number)).value()))) {
+                return true;
+            }
+        }
+    }
+    if (visit(QStringView(userAttrsOf(c))))
+        return true;
+    const QHash<QString, QString> &values = userValuesOf(c);
+    for (const QString &key : userKeysOf(c)) {
+        if (visit(QStringView(values.value(key))))
+            return true;
+    }
+    return false;
+}
+
+QString anyTextOf(const Candidate &c)
+{
+    QString any;
+    bool first = true;
+    visitAnyTexts(c, [&](QStringView text) {
+        if (!first)
+            any += QLatin1Char('\n');
+        any += text;
+        first = false;
+        return false;
+    });
+    return any;
+}
+
+ReturnValue missingAttribute()
+{
+    return ReturnValue(ReturnValueType::MissingAttribute, QString());
+}
+
+// The value of one attribute of a candidate, as the attribute table holds it.
+ReturnValue valueOf(const Candidate &c, Attribute attribute, const QString &name)
+{
+    if (const QString *field = fieldOf(c, attribute))
+        return ReturnValue::fromString(*field);
+    if (const std::optional<int> number = numberOf(c, attribute))
+        return ReturnValue::fromNumber(float(*number));
+    if (const std::optional<bool> flag = flagOf(c, attribute))
+        return ReturnValue::fromBool(*flag);
+    switch (attribute) {
+    case Attribute::Hash:
+        return ReturnValue::fromString(hashOf(c).view().toString());
+    case Attribute::UserAttrs:
+        return ReturnValue::fromString(userAttrsOf(c));
+    case Attribute::Any:
+        return ReturnValue::fromString(anyTextOf(c));
+    case Attribute::UserAttribute:
+        if (const std::optional<QString> value = userAttributeOf(c, name))
+            return ReturnValue::fromString(*value);
+        break;
+    default:
+        break;
+    }
+    return missingAttribute();
+}
+
+QHash<QString, ReturnValue> attributeTable(const Candidate &c)
+{
+    QHash<QString, ReturnValue> table;
+    for (const Attribute attribute : attributesOf(c))
+        table.insert(attributeName(attribute), valueOf(c, attribute, QString()));
+    table.insert(attributeName(Attribute::UserAttrs), valueOf(c, Attribute::UserAttrs, QString()));
+    for (const QString &key : userKeysOf(c))
+        table.insert(userAttributeKey(key), ReturnValue::fromString(userValuesOf(c).value(key)));
+    table.insert(attributeName(Attribute::Any), valueOf(c, Attribute::Any, QString()));
+    return table;
+}
+
+// A value with its lower-case text, made when a comparison first needs it.
+struct CachedValue
+{
+    ReturnValue value;
+    mutable std::optional<QString> lower;
+
+    const QString &lowerText() const
+    {
+        if (!lower)
+            lower = value.value().toLower();
+        return *lower;
+    }
+};
+
 // A literal with its variables resolved to indices and its attribute names
-// lower-cased once, rather than at every candidate.
+// resolved once, rather than at every candidate. slot numbers the distinct
+// attributes the form reads.
 struct PreparedOperand
 {
     CNFOperand::Kind kind = CNFOperand::Invalid;
     int variable = -1;
-    QString attribute;
-    ReturnValue constant;
+    Attribute attribute = Attribute::Unknown;
+    QString attributeName;
+    int slot = -1;
+    CachedValue constant;
 };
 
 struct PreparedLiteral
@@ -42,15 +532,44 @@ struct PreparedLiteral
     bool negated = false;
     bool knownOperator = false;
     Evaluator evaluator = nullptr;
+    Operation operation = Operation::Other;
     PreparedOperand left;
     PreparedOperand right;
+};
+
+// The attribute values of the candidates that the form reads, each made at
+// its first reading and kept for the rest of the search.
+class CandidateValues
+{
+public:
+    void reset(qsizetype candidates, qsizetype slotCount)
+    {
+        m_slots = slotCount;
+        m_values.assign(size_t(candidates * slotCount), std::nullopt);
+    }
+    const CachedValue &value(const Candidate &c, int candidate, const PreparedOperand &operand) const
+    {
+        std::optional<CachedValue> &cached = m_values[size_t(candidate * m_slots + operand.slot)];
+        if (!cached)
+            cached = CachedValue { valueOf(c, operand.attribute, operand.attributeName), std::nullopt };
+        return *cached;
+    }
+    bool has(int candidate, const PreparedOperand &operand) const
+    {
+        return m_values[size_t(candidate * m_slots + operand.slot)].has_value();
+    }
+
+private:
+    qsizetype m_slots = 0;
+    mutable std::vector<std::optional<CachedValue>> m_values;
 };
 
 struct StaticParams
 {
     QStringList variableNames;
     QList<QList<CNFLiteralIndex>> variableLocations; // per variable index
-    QList<QHash<QString, ReturnValue>> candidates;
+    QList<Candidate> candidates;
+    CandidateValues values;
     QList<QList<PreparedLiteral>> cnf;
 };
 
@@ -69,56 +588,114 @@ struct DynamicParams
     QList<QList<EvaluationResult>> results;
 };
 
-PreparedOperand prepareOperand(const CNFOperand &operand, const QStringList &variableNames)
+PreparedOperand prepareOperand(const CNFOperand &operand, const QStringList &variableNames, QStringList &slotNames)
 {
     PreparedOperand prepared;
     if (operand.isVariable()) {
         prepared.kind = CNFOperand::Variable;
         prepared.variable = int(variableNames.indexOf(operand.variableName()));
-        prepared.attribute = operand.variableAttribute().toLower();
+        prepared.attributeName = operand.variableAttribute().toLower();
+        prepared.attribute = attributeFromName(prepared.attributeName);
+        prepared.slot = int(slotNames.indexOf(prepared.attributeName));
+        if (prepared.slot < 0) {
+            prepared.slot = int(slotNames.size());
+            slotNames.append(prepared.attributeName);
+        }
     } else if (operand.isString()) {
         prepared.kind = CNFOperand::String;
-        prepared.constant = ReturnValue::fromString(operand.string());
+        prepared.constant.value = ReturnValue::fromString(operand.string());
+    } else {
+        prepared.constant.value = ReturnValue(ReturnValueType::InvalidOperand, QString());
     }
     return prepared;
 }
 
-ReturnValue operandToReturnValue(const StaticParams &s, const DynamicParams &d, const PreparedOperand &operand)
+int boundCandidate(const DynamicParams &d, const PreparedOperand &operand)
 {
-    switch (operand.kind) {
-    case CNFOperand::String:
-        return operand.constant;
-    case CNFOperand::Invalid:
-        return ReturnValue(ReturnValueType::InvalidOperand, QString());
-    case CNFOperand::Variable:
+    return operand.variable >= 0 ? d.assignment.at(operand.variable) : -1;
+}
+
+// The value of an operand under the current binding; null while its variable
+// is unbound.
+const CachedValue *operandValue(const StaticParams &s, const DynamicParams &d, const PreparedOperand &operand)
+{
+    if (operand.kind != CNFOperand::Variable)
+        return &operand.constant;
+    const int candidate = boundCandidate(d, operand);
+    if (candidate < 0)
+        return nullptr;
+    return &s.values.value(s.candidates.at(candidate), candidate, operand);
+}
+
+bool holds(const PreparedLiteral &literal, const CachedValue &left, const CachedValue &right)
+{
+    if (literal.operation == Operation::Other) {
+        const ReturnValue result = literal.evaluator(left.value, right.value);
+        return result.isBool() && result.toBool();
+    }
+    // The text comparisons answer a type error, which is not true, for
+    // anything but two texts.
+    if (!left.value.isString() || !right.value.isString())
+        return false;
+    switch (literal.operation) {
+    case Operation::Equal:
+        return left.lowerText() == right.lowerText();
+    case Operation::NotEqual:
+        return left.lowerText() != right.lowerText();
+    case Operation::Matches:
+        return wildcardMatches(right.lowerText(), left.lowerText());
+    case Operation::Contains:
+        if (left.lower)
+            return left.lower->contains(right.lowerText());
+        return lowerCaseContains(left.value.value(), right.lowerText());
+    case Operation::Other:
         break;
     }
-    const int candidate = operand.variable >= 0 ? d.assignment.at(operand.variable) : -1;
-    if (candidate < 0)
-        return ReturnValue(ReturnValueType::UnassignedVariable, QString());
-    const QHash<QString, ReturnValue> &table = s.candidates.at(candidate);
-    const auto it = table.constFind(operand.attribute);
-    if (it == table.constEnd())
-        return ReturnValue(ReturnValueType::MissingAttribute, QString());
-    return it.value();
+    return false;
+}
+
+// "any %contains word", the free word: a word without a line break lies
+// within one of the texts that "any" joins with line breaks, so they are
+// searched one by one, without joining or lower-casing them.
+std::optional<EvaluationResult> evaluateAnyContains(
+    const StaticParams &s, const DynamicParams &d, const PreparedLiteral &literal)
+{
+    if (literal.operation != Operation::Contains || literal.left.attribute != Attribute::Any)
+        return std::nullopt;
+    const int candidate = boundCandidate(d, literal.left);
+    if (candidate < 0 || s.values.has(candidate, literal.left))
+        return std::nullopt;
+    const CachedValue *right = operandValue(s, d, literal.right);
+    if (!right)
+        return EvaluationResult::Undetermined;
+    if (!right->value.isString())
+        return EvaluationResult::False;
+    const QString &needle = right->lowerText();
+    if (needle.contains(QLatin1Char('\n')))
+        return std::nullopt;
+    const bool found = needle.isEmpty() || visitAnyTexts(s.candidates.at(candidate), [&needle](QStringView text) {
+        return lowerCaseContains(text, needle);
+    });
+    return found ? EvaluationResult::True : EvaluationResult::False;
 }
 
 EvaluationResult evaluatePredicate(const StaticParams &s, const DynamicParams &d, const PreparedLiteral &literal)
 {
-    const ReturnValue left = operandToReturnValue(s, d, literal.left);
-    const ReturnValue right = operandToReturnValue(s, d, literal.right);
-    if (left.isUnassignedVariable() || right.isUnassignedVariable())
+    if (const std::optional<EvaluationResult> result = evaluateAnyContains(s, d, literal))
+        return *result;
+    const CachedValue *left = operandValue(s, d, literal.left);
+    const CachedValue *right = operandValue(s, d, literal.right);
+    if (!left || !right)
         return EvaluationResult::Undetermined;
-    const ReturnValue result = literal.evaluator(left, right);
-    return result.isBool() && result.toBool() ? EvaluationResult::True : EvaluationResult::False;
+    return holds(literal, *left, *right) ? EvaluationResult::True : EvaluationResult::False;
 }
 
 EvaluationResult evaluateBoolVariable(const StaticParams &s, const DynamicParams &d, const PreparedLiteral &literal)
 {
-    const ReturnValue value = operandToReturnValue(s, d, literal.left);
-    if (value.isUnassignedVariable())
+    const CachedValue *value = operandValue(s, d, literal.left);
+    if (!value)
         return EvaluationResult::Undetermined;
-    return value.isBool() && value.toBool() ? EvaluationResult::True : EvaluationResult::False;
+    return value->value.isBool() && value->value.toBool() ? EvaluationResult::True : EvaluationResult::False;
 }
 
 EvaluationResult evaluateLiteral(const StaticParams &s, const DynamicParams &d, const PreparedLiteral &literal)
@@ -143,13 +720,11 @@ bool disjunctionIsSatisfiable(const QList<EvaluationResult> &results)
     return false;
 }
 
-QString getVariableValue(const QHash<QString, ReturnValue> &candidate)
+QString getVariableValue(const Candidate &candidate)
 {
-    if (candidate.value(QStringLiteral("iswfs")).toBool())
-        return QStringLiteral("workflowstep: %1").arg(candidate.value(QStringLiteral("title")).value());
-    if (candidate.value(QStringLiteral("isfile")).toBool())
-        return QStringLiteral("file: %1").arg(candidate.value(QStringLiteral("filename")).value());
-    return QStringLiteral("not a file of workflowstep ...");
+    if (!candidate.file)
+        return QStringLiteral("workflowstep: %1").arg(candidate.step->Title);
+    return QStringLiteral("file: %1").arg(candidate.file->Filename);
 }
 
 QHash<QString, QString> getVariableAssociations(const StaticParams &s, const DynamicParams &d)
@@ -304,89 +879,16 @@ bool bindIndependentVariables(const StaticParams &s, DynamicParams &d)
     return true;
 }
 
-void appendText(QHash<QString, ReturnValue> &table, QStringList &texts, const QString &key, const ReturnValue &value)
-{
-    table.insert(key, value);
-    if (value.isString())
-        texts.append(value.value());
-}
-
-void appendUserAttributes(QHash<QString, ReturnValue> &table, QStringList &texts, const QStringList &keys,
-    const QHash<QString, QString> &values, const QString &separator)
-{
-    QStringList lowerKeys;
-    for (const QString &key : keys)
-        lowerKeys.append(key.toLower());
-    appendText(table, texts, QStringLiteral("userattrs"), ReturnValue::fromString(lowerKeys.join(separator)));
-    for (const QString &key : keys)
-        appendText(table, texts, QLatin1String("user:") + key.toLower(), ReturnValue::fromString(values.value(key)));
-}
-
 } // namespace
 
-// The keys are literals, which cost no allocation: a table is built for every
-// step and file of every container a search reads.
 QHash<QString, ReturnValue> convertStepToHash(const Workflowstep &step)
 {
-    QHash<QString, ReturnValue> table;
-    QStringList texts;
-    const auto text = [&](const QString &key, const QString &value) {
-        appendText(table, texts, key, ReturnValue::fromString(value));
-    };
-    text(QStringLiteral("hash"), QStringLiteral("wfs:%1").arg(step.TagID));
-    appendText(table, texts, QStringLiteral("tagid"), ReturnValue::fromNumber(float(step.TagID)));
-    text(QStringLiteral("traxorootfile"), step.TraxoRootFile);
-    text(QStringLiteral("timestamp"), step.Timestamp);
-    text(QStringLiteral("title"), step.Title);
-    text(QStringLiteral("description"), step.Description);
-    text(QStringLiteral("comment"), step.Comment);
-    text(QStringLiteral("command"), step.Command);
-    text(QStringLiteral("tool"), step.Tool);
-    text(QStringLiteral("toolpath"), step.ToolPath);
-    text(QStringLiteral("host"), step.Host);
-    text(QStringLiteral("user"), step.User);
-    text(QStringLiteral("creator"), step.Creator);
-    table.insert(QStringLiteral("iswfs"), ReturnValue::fromBool(true));
-    table.insert(QStringLiteral("isfile"), ReturnValue::fromBool(false));
-    appendUserAttributes(table, texts, step.userAttributeKeys, step.userAttributeValues, QStringLiteral("\n"));
-    table.insert(QStringLiteral("any"), ReturnValue::fromString(texts.join(QLatin1Char('\n'))));
-    return table;
+    return attributeTable(Candidate { &step, nullptr, step.TagID });
 }
 
 QHash<QString, ReturnValue> convertFileToHash(const FileSummary &file, int stepTagId)
 {
-    QHash<QString, ReturnValue> table;
-    QStringList texts;
-    const auto text = [&](const QString &key, const QString &value) {
-        appendText(table, texts, key, ReturnValue::fromString(value));
-    };
-    const auto flag = [&](const QString &key, bool value) { table.insert(key, ReturnValue::fromBool(value)); };
-    const auto number
-        = [&](const QString &key, int value) { appendText(table, texts, key, ReturnValue::fromNumber(float(value))); };
-    const bool inFile = file.FilePurpose == QLatin1String("InFile");
-    text(QStringLiteral("hash"), QStringLiteral("file:%1:%2").arg(stepTagId).arg(file.TagID));
-    number(QStringLiteral("tagid"), file.TagID);
-    text(QStringLiteral("filename"), file.Filename);
-    text(QStringLiteral("filepath"), file.Filepath);
-    text(QStringLiteral("filetype"), file.Filetype);
-    text(QStringLiteral("description"), file.Description);
-    text(QStringLiteral("comment"), file.Comment);
-    text(QStringLiteral("lastmodified"), file.LastModified);
-    flag(QStringLiteral("embedded"), file.Embedded);
-    flag(QStringLiteral("compressed"), file.CompressedMethod == QLatin1String("flate"));
-    text(QStringLiteral("filepurpose"), file.FilePurpose);
-    flag(QStringLiteral("isinfile"), inFile);
-    flag(QStringLiteral("isoutfile"), !inFile);
-    number(QStringLiteral("filesize"), file.UncompressedSize);
-    number(QStringLiteral("cfilesize"), file.CompressedSize);
-    text(QStringLiteral("md5"), file.UncompressedMD5);
-    text(QStringLiteral("cmd5"), file.CompressedMD5);
-    flag(QStringLiteral("iswfs"), false);
-    flag(QStringLiteral("isfile"), true);
-    number(QStringLiteral("parentid"), stepTagId);
-    appendUserAttributes(table, texts, file.userAttributeKeys, file.userAttributeValues, QStringLiteral(", "));
-    table.insert(QStringLiteral("any"), ReturnValue::fromString(texts.join(QLatin1Char('\n'))));
-    return table;
+    return attributeTable(Candidate { nullptr, &file, stepTagId });
 }
 
 bool evaluateCNF(const QList<Summary> &summaries, const ConjunctiveNormalForm &cnf, QHash<QString, QString> &bindings,
@@ -397,14 +899,15 @@ bool evaluateCNF(const QList<Summary> &summaries, const ConjunctiveNormalForm &c
         *gaveUp = false;
     StaticParams s;
     for (const Summary &summary : summaries) {
-        s.candidates.append(convertStepToHash(summary));
+        s.candidates.append(Candidate { &summary, nullptr, summary.TagID });
         for (const FileSummary &file : summary.files)
-            s.candidates.append(convertFileToHash(file, summary.TagID));
+            s.candidates.append(Candidate { &summary, &file, summary.TagID });
     }
 
     s.variableNames = cnf.variableNames();
     s.variableLocations.resize(s.variableNames.size());
-    const QHash<QString, Evaluator> &evaluators = evaluatorTable();
+    const QHash<QString, OperatorEntry> &operators = operatorTable();
+    QStringList slotNames;
     DynamicParams d;
     for (int i = 0; i < cnf.numDisjunctions(); ++i) {
         const CNFDisjunction &disjunction = cnf.disjunctionAt(i);
@@ -414,11 +917,15 @@ bool evaluateCNF(const QList<Summary> &summaries, const ConjunctiveNormalForm &c
             PreparedLiteral prepared;
             prepared.predicate = literal.isPredicate();
             prepared.negated = literal.isNegated();
-            prepared.evaluator = evaluators.value(literal.op(), nullptr);
-            prepared.knownOperator = prepared.evaluator != nullptr;
-            prepared.left = prepareOperand(literal.left(), s.variableNames);
+            const auto op = operators.constFind(literal.op());
+            if (op != operators.constEnd()) {
+                prepared.evaluator = op->evaluator;
+                prepared.operation = op->operation;
+                prepared.knownOperator = true;
+            }
+            prepared.left = prepareOperand(literal.left(), s.variableNames, slotNames);
             if (literal.isPredicate())
-                prepared.right = prepareOperand(literal.right(), s.variableNames);
+                prepared.right = prepareOperand(literal.right(), s.variableNames, slotNames);
             literals.append(prepared);
             const QSet<QString> names = literal.variableNames();
             for (const QString &name : names)
@@ -427,6 +934,7 @@ bool evaluateCNF(const QList<Summary> &summaries, const ConjunctiveNormalForm &c
         s.cnf.append(literals);
         d.results.append(QList<EvaluationResult>(disjunction.numLiterals(), EvaluationResult::Undetermined));
     }
+    s.values.reset(s.candidates.size(), slotNames.size());
     d.used = QList<bool>(s.candidates.size(), false);
     d.assignment = QList<int>(s.variableNames.size(), -1);
 

@@ -135,6 +135,20 @@ void appendSet(QString &pattern, QStringView set, bool negated)
     pattern += QLatin1Char(']');
 }
 
+bool isAscii(QStringView text)
+{
+    char16_t bits = 0;
+    for (const QChar c : text)
+        bits |= c.unicode();
+    return bits < 0x80;
+}
+
+// For ASCII, QString::toLower changes 'A'-'Z' and nothing else.
+char16_t asciiLower(char16_t c)
+{
+    return c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c;
+}
+
 } // namespace
 
 ReturnValue::ReturnValue(ReturnValueType type, const QString &value)
@@ -303,6 +317,27 @@ bool wildcardMatches(const QString &wildcard, const QString &text)
     return it->isValid() && it->match(text).hasMatch();
 }
 
+bool lowerCaseContains(QStringView text, QStringView lowerNeedle)
+{
+    if (!isAscii(text))
+        return text.toString().toLower().contains(lowerNeedle);
+    const qsizetype n = lowerNeedle.size();
+    if (n == 0)
+        return true;
+    const char16_t *hay = text.utf16();
+    const char16_t *needle = lowerNeedle.utf16();
+    for (qsizetype i = 0, last = text.size() - n; i <= last; ++i) {
+        if (asciiLower(hay[i]) != needle[0])
+            continue;
+        qsizetype j = 1;
+        while (j < n && asciiLower(hay[i + j]) == needle[j])
+            ++j;
+        if (j == n)
+            return true;
+    }
+    return false;
+}
+
 ReturnValue evaluateEq(const ReturnValue &a, const ReturnValue &b)
 {
     if (!a.isString() || !b.isString())
@@ -342,7 +377,7 @@ ReturnValue evaluateContains(const ReturnValue &a, const ReturnValue &b)
 {
     if (!a.isString() || !b.isString())
         return propagate(a, b);
-    return ReturnValue::fromBool(a.value().toLower().contains(b.value().toLower()));
+    return ReturnValue::fromBool(lowerCaseContains(a.value(), b.value().toLower()));
 }
 
 ReturnValue evaluateMatches(const ReturnValue &a, const ReturnValue &b)

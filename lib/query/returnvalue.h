@@ -71,6 +71,9 @@ QString wildcardToRegularExpressionPattern(const QString &wildcard);
 // True when the wildcard matches the whole text (case-sensitively; callers
 // lower-case both sides for the query's case-insensitive matching).
 bool wildcardMatches(const QString &wildcard, const QString &text);
+// True when text.toLower() contains lowerNeedle, a text the caller has
+// lower-cased already. ASCII text is searched in place, without its copy.
+bool lowerCaseContains(QStringView text, QStringView lowerNeedle);
 
 // The comparison evaluators, looked up by operator text during evaluation.
 // Unsuitable operands give a TypeError; an invalid operand (left first) is

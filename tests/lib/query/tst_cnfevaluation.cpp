@@ -66,6 +66,71 @@ ConjunctiveNormalForm cnfOf(const QString &query)
     return constructCNF(tree);
 }
 
+// Texts the lower-casing of the search must treat as QString::toLower does:
+// sharp s, dotted capital I, capital sigma, a line break inside a text, sizes
+// of a million and more, and user attributes of a file.
+QList<Summary> unusualTexts()
+{
+    Summary step;
+    step.TagID = 7;
+    step.Title = QStringLiteral("Straße \u0130stanbul \u03A3\u0399\u03A3\u03A5\u03A6\u039F\u03A3");
+    step.Comment = QStringLiteral("line one\nline TWO");
+    FileSummary big = makeFile(-1, "big.bin", "bin", 1000000, "OutFile");
+    big.CompressedSize = 999999;
+    big.userAttributeKeys = QStringList { QStringLiteral("Lab"), QStringLiteral("Room"), QStringLiteral("LAB") };
+    big.userAttributeValues.insert(QStringLiteral("Lab"), QStringLiteral("Bonn"));
+    big.userAttributeValues.insert(QStringLiteral("Room"), QStringLiteral("K\u00D6LN 12"));
+    big.userAttributeValues.insert(QStringLiteral("LAB"), QStringLiteral("Jülich"));
+    step.files << big << makeFile(4, "Negative.DAT", "dat", -5, "InFile");
+    return twoSteps() << step;
+}
+
+QList<QHash<QString, ReturnValue>> attributeTables(const QList<Summary> &summaries)
+{
+    QList<QHash<QString, ReturnValue>> tables;
+    for (const Summary &summary : summaries) {
+        tables << convertStepToHash(summary);
+        for (const FileSummary &file : summary.files)
+            tables << convertFileToHash(file, summary.TagID);
+    }
+    return tables;
+}
+
+// The plain reading of a form of one named variable: the first attribute
+// table that makes every disjunction true under the public evaluators.
+QHash<QString, QString> firstSolution(const QList<Summary> &summaries, const ConjunctiveNormalForm &cnf)
+{
+    using Binary = ReturnValue (*)(const ReturnValue &, const ReturnValue &);
+    const QHash<QString, Binary> evaluators { { "==", evaluateEq }, { "!=", evaluateNEq }, { "<", evaluateLess },
+        { "<=", evaluateLessEq }, { ">", evaluateGreater }, { ">=", evaluateGreaterEq },
+        { "%contains", evaluateContains }, { "%matches", evaluateMatches }, { "%isapprox", evaluateIsApprox } };
+    const auto operand = [](const QHash<QString, ReturnValue> &table, const CNFOperand &o) {
+        if (o.isString())
+            return ReturnValue::fromString(o.string());
+        return table.value(o.variableAttribute().toLower(), ReturnValue(ReturnValueType::MissingAttribute, {}));
+    };
+    for (const QHash<QString, ReturnValue> &table : attributeTables(summaries)) {
+        bool all = true;
+        for (const CNFDisjunction &disjunction : cnf) {
+            bool any = false;
+            for (const CNFLiteral &literal : disjunction) {
+                const ReturnValue value = literal.isPredicate()
+                    ? evaluators.value(literal.op())(operand(table, literal.left()), operand(table, literal.right()))
+                    : operand(table, literal.boolVariable());
+                any = any || (value.isBool() && value.toBool() != literal.isNegated());
+            }
+            all = all && any;
+        }
+        if (all) {
+            const QString name = cnf.variableNames().value(0);
+            return { { name,
+                table.value("iswfs").toBool() ? "workflowstep: " + table.value("title").value()
+                                              : "file: " + table.value("filename").value() } };
+        }
+    }
+    return {};
+}
+
 QStringList describe(const QHash<QString, QString> &bindings)
 {
     QStringList lines;
@@ -98,6 +163,10 @@ private slots:
     void wordThatMatchesNothingEndsTheSearch();
     void joinTooLargeToDecideGivesUp();
     void matchesAnOpenedContainer();
+    void freeWordsAgreeWithTheJoinedText_data();
+    void freeWordsAgreeWithTheJoinedText();
+    void readingOrderDoesNotMatter_data();
+    void readingOrderDoesNotMatter();
 };
 
 void tst_CNFEvaluation::rewrites_data()
@@ -431,6 +500,90 @@ void tst_CNFEvaluation::matchesAnOpenedContainer()
     // The summary file itself is one of the section's files.
     QVERIFY(TraxoFindQuery("f:filename == ws_summary.xml").matches(parser));
     QVERIFY(!TraxoFindQuery("f:filename == other.csv").matches(parser));
+}
+
+void tst_CNFEvaluation::freeWordsAgreeWithTheJoinedText_data()
+{
+    QTest::addColumn<QString>("word");
+    QTest::addColumn<bool>("found");
+
+    QTest::addRow("a word in any case") << "CONVERT Raw" << true;
+    QTest::addRow("dotted capital I does not lower to plain i") << "ISTANBUL" << false;
+    QTest::addRow("sharp s is not ss") << "STRASSE" << false;
+    QTest::addRow("sharp s as written") << "STRAßE" << true;
+    QTest::addRow("dotted capital I lowers to i and a dot") << "i\u0307stanbul" << true;
+    QTest::addRow("capital sigma lowers to sigma everywhere") << "\u03C3\u03B9\u03C3\u03C5\u03C6\u03BF\u03C3" << true;
+    QTest::addRow("a line break within one text") << "ONE\nline two" << true;
+    QTest::addRow("a line break between two texts") << "raw data\n" << true;
+    QTest::addRow("across two texts without the line break") << "raw datadescription" << false;
+    QTest::addRow("a size of a million") << "1e+06" << true;
+    QTest::addRow("a size just below a million") << "999999" << true;
+    QTest::addRow("a negative size") << "-5" << true;
+    QTest::addRow("a made-up hash") << "file:7:-1" << true;
+    QTest::addRow("the parent id of a file") << "wfs:7" << true;
+    QTest::addRow("user attribute names of a file joined") << "lab, room, lab" << true;
+    QTest::addRow("a user attribute value with an umlaut") << "kölN 1" << true;
+    QTest::addRow("flags are not text") << "true" << false;
+    QTest::addRow("the empty word") << "" << true;
+    QTest::addRow("a word that is nowhere") << "nosuchword" << false;
+}
+
+void tst_CNFEvaluation::freeWordsAgreeWithTheJoinedText()
+{
+    QFETCH(QString, word);
+    QFETCH(bool, found);
+
+    bool inJoinedText = false;
+    for (const QHash<QString, ReturnValue> &table : attributeTables(unusualTexts()))
+        inJoinedText = inJoinedText || table.value("any").value().toLower().contains(word.toLower());
+    QCOMPARE(inJoinedText, found);
+
+    ConjunctiveNormalForm cnf;
+    cnf.addDisjunction();
+    cnf.lastDisjunction().addLiteral(
+        CNFLiteral(false, CNFOperand::fromVariable("@unnamed-1", "any"), "%contains", CNFOperand::fromString(word)));
+    QHash<QString, QString> bindings;
+    QCOMPARE(evaluateCNF(unusualTexts(), cnf, bindings), found);
+}
+
+void tst_CNFEvaluation::readingOrderDoesNotMatter_data()
+{
+    QTest::addColumn<QString>("query");
+
+    // Each pair reads the same attributes of a candidate in the two orders.
+    const QStringList pairs[] = {
+        { "f:any %contains pdf", "f:filesize > 600" },
+        { "f:any %contains plot", "f:filesize < 0" },
+        { "f:any %matches *raw*", "f:any %contains DAT" },
+        { "f:any %contains notes", "!(f:any %contains plot)" },
+        { "f:any %contains 'line one\nline'", "f:title %contains İSTANBUL" },
+        { "f:user:round > 1", "f:userattrs %contains reviewer" },
+        { "f:user:lab == jülich", "f:user:room %contains Köln" },
+        { "f:filename != plot.pdf", "f:filetype == PDF" },
+        { "f:timestamp < 2010-01-10", "f:any %contains BONN" },
+        { "f:isfile", "f:hash == 'FILE:7:-1'" },
+        { "(f:md5 == '' || f:title == x)", "f:tagid %isapprox 4" },
+        { "f:cfilesize >= 999999", "f:filesize == 1e+06" },
+        { "f:title == 'straße i̇stanbul σισυφοσ'", "f:iswfs" },
+    };
+    for (const QStringList &pair : pairs) {
+        const QString forwards = pair.join(" && ");
+        const QString backwards = pair.last() + " && " + pair.first();
+        QTest::addRow("%s", qPrintable(QString(forwards).replace('\n', "\\n"))) << forwards;
+        QTest::addRow("%s", qPrintable(QString(backwards).replace('\n', "\\n"))) << backwards;
+    }
+}
+
+void tst_CNFEvaluation::readingOrderDoesNotMatter()
+{
+    QFETCH(QString, query);
+
+    const TraxoFindQuery findQuery(query);
+    QVERIFY2(findQuery.isValid(), qPrintable(findQuery.getErrors().value(0).errorMessage()));
+    const QHash<QString, QString> expected = firstSolution(unusualTexts(), findQuery.cnf());
+    QHash<QString, QString> bindings;
+    QCOMPARE(evaluateCNF(unusualTexts(), findQuery.cnf(), bindings), !expected.isEmpty());
+    QCOMPARE(describe(bindings), describe(expected));
 }
 
 QTEST_GUILESS_MAIN(tst_CNFEvaluation)
