@@ -78,76 +78,77 @@ enum class Attribute {
     Unknown,
 };
 
-QLatin1String attributeName(Attribute attribute)
+// Literal texts, which cost no allocation as the keys of a table.
+QString attributeName(Attribute attribute)
 {
     switch (attribute) {
     case Attribute::Hash:
-        return QLatin1String("hash");
+        return QStringLiteral("hash");
     case Attribute::TagId:
-        return QLatin1String("tagid");
+        return QStringLiteral("tagid");
     case Attribute::TraxoRootFile:
-        return QLatin1String("traxorootfile");
+        return QStringLiteral("traxorootfile");
     case Attribute::Timestamp:
-        return QLatin1String("timestamp");
+        return QStringLiteral("timestamp");
     case Attribute::Title:
-        return QLatin1String("title");
+        return QStringLiteral("title");
     case Attribute::Description:
-        return QLatin1String("description");
+        return QStringLiteral("description");
     case Attribute::Comment:
-        return QLatin1String("comment");
+        return QStringLiteral("comment");
     case Attribute::Command:
-        return QLatin1String("command");
+        return QStringLiteral("command");
     case Attribute::Tool:
-        return QLatin1String("tool");
+        return QStringLiteral("tool");
     case Attribute::ToolPath:
-        return QLatin1String("toolpath");
+        return QStringLiteral("toolpath");
     case Attribute::Host:
-        return QLatin1String("host");
+        return QStringLiteral("host");
     case Attribute::User:
-        return QLatin1String("user");
+        return QStringLiteral("user");
     case Attribute::Creator:
-        return QLatin1String("creator");
+        return QStringLiteral("creator");
     case Attribute::Filename:
-        return QLatin1String("filename");
+        return QStringLiteral("filename");
     case Attribute::Filepath:
-        return QLatin1String("filepath");
+        return QStringLiteral("filepath");
     case Attribute::Filetype:
-        return QLatin1String("filetype");
+        return QStringLiteral("filetype");
     case Attribute::LastModified:
-        return QLatin1String("lastmodified");
+        return QStringLiteral("lastmodified");
     case Attribute::Embedded:
-        return QLatin1String("embedded");
+        return QStringLiteral("embedded");
     case Attribute::Compressed:
-        return QLatin1String("compressed");
+        return QStringLiteral("compressed");
     case Attribute::FilePurpose:
-        return QLatin1String("filepurpose");
+        return QStringLiteral("filepurpose");
     case Attribute::IsInFile:
-        return QLatin1String("isinfile");
+        return QStringLiteral("isinfile");
     case Attribute::IsOutFile:
-        return QLatin1String("isoutfile");
+        return QStringLiteral("isoutfile");
     case Attribute::FileSize:
-        return QLatin1String("filesize");
+        return QStringLiteral("filesize");
     case Attribute::CFileSize:
-        return QLatin1String("cfilesize");
+        return QStringLiteral("cfilesize");
     case Attribute::Md5:
-        return QLatin1String("md5");
+        return QStringLiteral("md5");
     case Attribute::CMd5:
-        return QLatin1String("cmd5");
+        return QStringLiteral("cmd5");
     case Attribute::ParentId:
-        return QLatin1String("parentid");
+        return QStringLiteral("parentid");
     case Attribute::IsWfs:
-        return QLatin1String("iswfs");
+        return QStringLiteral("iswfs");
     case Attribute::IsFile:
-        return QLatin1String("isfile");
+        return QStringLiteral("isfile");
     case Attribute::UserAttrs:
-        return QLatin1String("userattrs");
+        return QStringLiteral("userattrs");
     case Attribute::Any:
-        return QLatin1String("any");
+        return QStringLiteral("any");
     case Attribute::UserAttribute:
     case Attribute::Unknown:
         break;
     }
-    return QLatin1String();
+    return QString();
 }
 
 Attribute attributeFromName(const QString &lowerName)
@@ -836,28 +837,30 @@ bool bindIndependentVariables(const StaticParams &s, DynamicParams &d)
         if (!isIndependent(s, v))
             continue;
         const QList<CNFLiteralIndex> &locations = s.variableLocations.at(v);
-        QList<QList<int>> ranks;
-        for (int c = 0; c < s.candidates.size(); ++c) {
+        // The ranks of candidate c are ranks[c * width, (c + 1) * width).
+        const qsizetype width = locations.size();
+        const int candidates = int(s.candidates.size());
+        std::vector<int> ranks;
+        ranks.reserve(size_t(candidates * width));
+        for (int c = 0; c < candidates; ++c) {
             d.assignment[v] = c;
-            QList<int> rank;
             for (const CNFLiteralIndex &at : locations)
-                rank.append(truthRank(evaluateLiteral(s, d, s.cnf.at(at.disjunctionIndex).at(at.literalIndex))));
-            ranks.append(rank);
+                ranks.push_back(truthRank(evaluateLiteral(s, d, s.cnf.at(at.disjunctionIndex).at(at.literalIndex))));
         }
-        const auto dominates = [&ranks](int a, int b) {
-            for (int i = 0; i < ranks.at(a).size(); ++i) {
-                if (ranks.at(a).at(i) < ranks.at(b).at(i))
+        const auto dominates = [&ranks, width](int a, int b) {
+            for (qsizetype i = 0; i < width; ++i) {
+                if (ranks[size_t(a * width + i)] < ranks[size_t(b * width + i)])
                     return false;
             }
             return true;
         };
         int best = 0;
-        for (int c = 1; c < ranks.size(); ++c) {
+        for (int c = 1; c < candidates; ++c) {
             if (dominates(c, best) && !dominates(best, c))
                 best = c;
         }
-        bool dominant = !ranks.isEmpty();
-        for (int c = 0; c < ranks.size() && dominant; ++c)
+        bool dominant = candidates > 0;
+        for (int c = 0; c < candidates && dominant; ++c)
             dominant = dominates(best, c);
 
         if (dominant) {
@@ -927,9 +930,12 @@ bool evaluateCNF(const QList<Summary> &summaries, const ConjunctiveNormalForm &c
             if (literal.isPredicate())
                 prepared.right = prepareOperand(literal.right(), s.variableNames, slotNames);
             literals.append(prepared);
-            const QSet<QString> names = literal.variableNames();
-            for (const QString &name : names)
-                s.variableLocations[s.variableNames.indexOf(name)].append(CNFLiteralIndex { i, j });
+            // Each variable of the literal once, as CNFLiteral::variableNames
+            // gives them, without building a set.
+            if (prepared.left.kind == CNFOperand::Variable)
+                s.variableLocations[prepared.left.variable].append(CNFLiteralIndex { i, j });
+            if (prepared.right.kind == CNFOperand::Variable && prepared.right.variable != prepared.left.variable)
+                s.variableLocations[prepared.right.variable].append(CNFLiteralIndex { i, j });
         }
         s.cnf.append(literals);
         d.results.append(QList<EvaluationResult>(disjunction.numLiterals(), EvaluationResult::Undetermined));

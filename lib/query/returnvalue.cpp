@@ -9,12 +9,49 @@ namespace traxo {
 
 namespace {
 
-// A number at the start of the text: sign, digits with '.' or ',' (whether a
-// ',' converts is left to QString::toFloat), optional exponent.
-const QRegularExpression &numberExpression()
+bool isDigit(QChar c)
 {
-    static const QRegularExpression rx(QStringLiteral("[+-]?[0-9.,]+(e[+-]?[0-9]+)?"));
-    return rx;
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+bool isSign(QChar c)
+{
+    return c == QLatin1Char('+') || c == QLatin1Char('-');
+}
+
+// The length of the number at the start of the lower-case text, 0 when there
+// is none: sign, digits with '.' or ',' (whether a ',' converts is left to
+// toFloat), optional exponent. Read by hand, as the regular expression
+// [+-]?[0-9.,]+(e[+-]?[0-9]+)? would match it, because every comparison of
+// sizes reads two numbers.
+qsizetype numberLength(QStringView text)
+{
+    const qsizetype n = text.size();
+    qsizetype i = n > 0 && isSign(text[0]) ? 1 : 0;
+    const qsizetype digits = i;
+    while (i < n && (isDigit(text[i]) || text[i] == QLatin1Char('.') || text[i] == QLatin1Char(',')))
+        ++i;
+    if (i == digits)
+        return 0;
+    if (i < n && text[i] == QLatin1Char('e')) {
+        qsizetype j = i + 1;
+        if (j < n && isSign(text[j]))
+            ++j;
+        const qsizetype exponent = j;
+        while (j < n && isDigit(text[j]))
+            ++j;
+        if (j > exponent)
+            i = j;
+    }
+    return i;
+}
+
+// Every reading of a date or time starts with "dd-", "dddd-", "d:" or "dd:";
+// a text that does not is ruled out without the regular expressions.
+bool mayBeDate(QStringView text)
+{
+    const auto at = [text](qsizetype i, char c) { return i < text.size() && text[i] == QLatin1Char(c); };
+    return !text.isEmpty() && isDigit(text[0]) && (at(1, ':') || at(2, ':') || at(2, '-') || at(4, '-'));
 }
 
 // The four-digit year is tried before the two-digit one so that the longer
@@ -217,14 +254,14 @@ float ReturnValue::toNumber(bool *ok) const
     if (factor != 1.0f)
         text.chop(2);
 
-    const QRegularExpressionMatch match = matchAtStart(numberExpression(), text);
-    if (!match.hasMatch()) {
+    const qsizetype length = numberLength(text);
+    if (length == 0) {
         if (ok)
             *ok = false;
         return 0.0f;
     }
     bool converted = false;
-    const float number = match.captured(0).toFloat(&converted);
+    const float number = QStringView(text).first(length).toFloat(&converted);
     if (ok)
         *ok = converted;
     return number * factor;
@@ -234,6 +271,11 @@ QDateTime ReturnValue::toDate(bool *ok) const
 {
     QDate date;
     QTime time;
+    if (!mayBeDate(m_value)) {
+        if (ok)
+            *ok = false;
+        return QDateTime();
+    }
     QRegularExpressionMatch match = matchAtStart(dateTimeExpression(), m_value);
     if (match.hasMatch()) {
         date = QDate(captureAsInt(match, 1), captureAsInt(match, 2), captureAsInt(match, 3));

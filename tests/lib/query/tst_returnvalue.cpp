@@ -154,6 +154,13 @@ void tst_ReturnValue::toNumber_data()
     QTest::addRow("two decimal points") << "1.2.3" << false << 0.0f;
     QTest::addRow("unit alone") << "kb" << false << 0.0f;
     QTest::addRow("beyond single precision") << "1e39" << false << 0.0f;
+    QTest::addRow("sign alone") << "-" << false << 0.0f;
+    QTest::addRow("point alone") << "." << false << 0.0f;
+    QTest::addRow("exponent without digits") << "5e" << true << 5.0f;
+    QTest::addRow("exponent sign without digits") << "5e+x" << true << 5.0f;
+    QTest::addRow("sign before the exponent digits") << "25e-1kb" << true << 2560.0f;
+    QTest::addRow("a decimal comma is not read") << "1,5" << false << 0.0f;
+    QTest::addRow("negative kilobytes") << "-2KB" << true << -2048.0f;
 }
 
 void tst_ReturnValue::toNumber()
@@ -187,6 +194,7 @@ void tst_ReturnValue::toDate_data()
     QTest::addRow("hour 25") << "2010-01-05 25:00" << QDateTime();
     QTest::addRow("three-digit year") << "201-01-05" << QDateTime();
     QTest::addRow("plain number") << "2010" << QDateTime();
+    QTest::addRow("a dash too late for a year") << "20100-01-05" << QDateTime();
     QTest::addRow("word") << "yesterday" << QDateTime();
 }
 
@@ -213,6 +221,8 @@ void tst_ReturnValue::timeAloneIsToday()
     QVERIFY(ok);
     QCOMPARE(read.time(), QTime(13, 7, 0));
     QCOMPARE(read.date(), QDate::currentDate());
+    QCOMPARE(str("7:05").toDate(&ok).time(), QTime(7, 5, 0));
+    QVERIFY(ok);
 }
 
 void tst_ReturnValue::evaluators_data()
