@@ -33,13 +33,14 @@ bool readThree(const QString &content, T &a, T &b, T &c)
 }
 
 // Whether name followed by ">" stands at at. Tag names are short: compared
-// in place, without a call per candidate.
-bool nameAt(QStringView text, qsizetype at, QStringView name)
+// in place, without a call per candidate, and most candidates fail at once
+// on the ">" that must follow a name of that length.
+inline bool nameAt(QStringView text, qsizetype at, QStringView name)
 {
     if (at + name.size() >= text.size())
         return false;
     const QChar *here = text.data() + at;
-    return std::equal(name.begin(), name.end(), here) && here[name.size()] == QLatin1Char('>');
+    return here[name.size()] == QLatin1Char('>') && std::equal(name.begin(), name.end(), here);
 }
 
 // The first ch in [from, end), or end. Every level of a summary is scanned
