@@ -23,7 +23,8 @@ constexpr std::string_view kelvinSign("\xE2\x84\xAA"); // U+212A
 constexpr std::string_view madeUpCharacters("0123456789-+.e:wfsil");
 const char *const madeUpTexts[] = { "undefined", "<unmatched files>" };
 
-// Branch-free, so that the compiler lowers whole vectors of bytes at once.
+// ASCII letters only: every other byte, those of UTF-8 sequences included,
+// stays as it is.
 char lowerAscii(char c)
 {
     return char(c | (static_cast<unsigned char>(c - 'A') < 26 ? 0x20 : 0));
