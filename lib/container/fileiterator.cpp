@@ -3,13 +3,74 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace traxo {
 
 FileIterator::FileIterator() = default;
 
-FileIterator::~FileIterator() = default;
+FileIterator::~FileIterator()
+{
+    closeFile();
+}
+
+#ifdef Q_OS_UNIX
+
+// Open, fstat, one read and close for a small container, where QFileInfo
+// and QFile took seven calls: a search opens thousands of them. O_NONBLOCK
+// keeps the open of a named pipe from waiting for a writer; what the
+// descriptor turns out to be is checked before anything is read.
+bool FileIterator::open(const QString &fileName)
+{
+    closeFile();
+    // A NUL would silently cut the path short.
+    if (fileName.isEmpty() || fileName.contains(QChar(0)))
+        return false;
+    int fd;
+    do {
+        fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return false;
+    struct stat status;
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size > std::numeric_limits<int>::max()) {
+        ::close(fd);
+        return false;
+    }
+    m_fd = fd;
+    m_fileName = fileName;
+    m_size = status.st_size;
+    firstLine();
+    return true;
+}
+
+QByteArray FileIterator::readAt(qint64 position, qint64 length)
+{
+    QByteArray data(qsizetype(length), Qt::Uninitialized);
+    qint64 done = 0;
+    while (done < length) {
+        const ssize_t count = ::pread(m_fd, data.data() + done, size_t(length - done), off_t(position + done));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            return {};
+        if (count == 0)
+            break;
+        done += count;
+    }
+    data.truncate(qsizetype(done));
+    return data;
+}
+
+#else
 
 bool FileIterator::open(const QString &fileName)
 {
@@ -24,16 +85,40 @@ bool FileIterator::open(const QString &fileName)
     if (size < 0 || size > std::numeric_limits<int>::max())
         return false;
     m_file = std::move(file);
-    m_fileInfo = QFileInfo(fileName);
+    m_fileName = fileName;
     m_size = size;
     firstLine();
     return true;
 }
 
+QByteArray FileIterator::readAt(qint64 position, qint64 length)
+{
+    if (!m_file->seek(position))
+        return {};
+    return m_file->read(length);
+}
+
+#endif
+
+bool FileIterator::isOpen() const
+{
+#ifdef Q_OS_UNIX
+    return m_fd >= 0;
+#else
+    return m_file != nullptr;
+#endif
+}
+
 void FileIterator::closeFile()
 {
+#ifdef Q_OS_UNIX
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+#else
     m_file.reset();
-    m_fileInfo = QFileInfo();
+#endif
+    m_fileName.clear();
     m_size = 0;
     m_buffer.clear();
     m_bufferStart = -1;
@@ -58,7 +143,7 @@ bool FileIterator::lastLine()
 bool FileIterator::nextLine()
 {
     const qint64 start = m_cursor;
-    if (!m_file || m_size <= start) {
+    if (!isOpen() || m_size <= start) {
         m_curPos = start;
         return false;
     }
@@ -72,7 +157,7 @@ bool FileIterator::nextLine()
 bool FileIterator::prevLine()
 {
     const qint64 end = m_cursor;
-    if (!m_file || end <= 0) {
+    if (!isOpen() || end <= 0) {
         m_curPos = 0;
         return false;
     }
@@ -86,7 +171,7 @@ bool FileIterator::prevLine()
 
 bool FileIterator::gotoPos(int pos)
 {
-    if (!m_file || pos < 0 || pos >= m_size)
+    if (!isOpen() || pos < 0 || pos >= m_size)
         return false;
     m_cursor = pos;
     return nextLine();
@@ -94,33 +179,31 @@ bool FileIterator::gotoPos(int pos)
 
 QSharedPointer<QByteArray> FileIterator::curLine() const
 {
-    if (!m_file)
+    if (!isOpen())
         return {};
     return QSharedPointer<QByteArray>::create(m_line);
 }
 
 QSharedPointer<QString> FileIterator::curLineAsString() const
 {
-    if (!m_file || containsNulls(m_line))
+    if (!isOpen() || containsNulls(m_line))
         return {};
     return QSharedPointer<QString>::create(QString::fromUtf8(m_line));
 }
 
 bool FileIterator::curLineStartsWithBytes(const char *bytes) const
 {
-    return m_file && bytes && m_line.startsWith(bytes);
+    return isOpen() && bytes && m_line.startsWith(bytes);
 }
 
 QByteArray FileIterator::getBytes(int position, int length)
 {
-    if (!m_file || position < 0 || position >= m_size || length < 0 || qint64(position) + length > m_size)
+    if (!isOpen() || position < 0 || position >= m_size || length < 0 || qint64(position) + length > m_size)
         return {};
     // Small containers lie wholly in the window: their summaries need no read.
     if (m_bufferStart >= 0 && position >= m_bufferStart && qint64(position) + length <= m_bufferStart + m_buffer.size())
         return m_buffer.mid(position - m_bufferStart, length);
-    if (!m_file->seek(position))
-        return {};
-    QByteArray data = m_file->read(length);
+    QByteArray data = readAt(position, length);
     // A file that shrank under us reads short: a partial range is no range.
     if (data.size() != length)
         return {};
@@ -134,10 +217,8 @@ bool FileIterator::containsNulls(const QByteArray &bytes)
 
 bool FileIterator::readBuffer(qint64 position)
 {
-    if (!m_file->seek(position))
-        return false;
     // Never more than the file holds, so a small file takes one read call.
-    QByteArray data = m_file->read(std::min<qint64>(BufferSize, m_size - position));
+    QByteArray data = readAt(position, std::min<qint64>(BufferSize, m_size - position));
     if (data.isEmpty())
         return false;
     m_buffer = data;
@@ -189,12 +270,19 @@ void FileIterator::takeLine(qint64 start, qint64 end)
     m_curLineEnd = end;
     const qint64 length = std::min<qint64>(end - start, MaxLineLength);
     if (m_bufferStart >= 0 && start >= m_bufferStart && start + length <= m_bufferStart + m_buffer.size()) {
-        m_line = m_buffer.mid(start - m_bufferStart, length);
+        const char *from = m_buffer.constData() + (start - m_bufferStart);
+        // The line's storage is reused from move to move (opening a small
+        // container reads a few dozen lines), unless a long line left it
+        // far larger than the window.
+        if (m_line.capacity() > BufferSize && length <= BufferSize) {
+            m_line = QByteArray(from, length);
+        } else {
+            m_line.resize(length);
+            std::memcpy(m_line.data(), from, size_t(length));
+        }
         return;
     }
-    m_line.clear();
-    if (m_file->seek(start))
-        m_line = m_file->read(length);
+    m_line = readAt(start, length);
 }
 
 } // namespace traxo

@@ -39,8 +39,8 @@ public:
     // file of 2 GiB or more, which int offsets cannot address.
     bool open(const QString &fileName);
     void closeFile();
-    bool isOpen() const { return m_file != nullptr; }
-    QFileInfo fileInfo() const { return m_fileInfo; }
+    bool isOpen() const;
+    QFileInfo fileInfo() const { return isOpen() ? QFileInfo(m_fileName) : QFileInfo(); }
 
     bool firstLine();
     bool lastLine();
@@ -65,8 +65,8 @@ public:
     // is not wholly inside the file.
     QByteArray getBytes(int position, int length);
 
-    int getFileSize() const { return m_file ? int(m_size) : 0; }
-    bool empty() const { return !m_file || m_size < 1; }
+    int getFileSize() const { return isOpen() ? int(m_size) : 0; }
+    bool empty() const { return !isOpen() || m_size < 1; }
     bool reachedEnd() const { return m_size <= m_cursor; }
     bool reachedStart() const { return m_cursor == 0; }
     bool onLine() const { return false; }
@@ -74,14 +74,19 @@ public:
     static bool containsNulls(const QByteArray &bytes);
 
 private:
+    // Up to length bytes from position, fewer at the end of the file; empty after
+    // a read error, so that no partial range passes for the whole.
+    QByteArray readAt(qint64 position, qint64 length);
     bool readBuffer(qint64 position);
     bool ensureBuffered(qint64 position, bool backwards);
     qint64 findLineFeedForwards(qint64 from);
     qint64 findLineFeedBackwards(qint64 from);
     void takeLine(qint64 start, qint64 end);
 
+    // A descriptor on Unix, where the few calls of a small container count.
+    int m_fd = -1;
     std::unique_ptr<QFile> m_file;
-    QFileInfo m_fileInfo;
+    QString m_fileName;
     qint64 m_size = 0;
     QByteArray m_buffer;
     qint64 m_bufferStart = -1;

@@ -5,6 +5,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 using namespace traxo;
 
 namespace {
@@ -52,6 +56,8 @@ private slots:
     void stringsAndNulls();
     void overlongLineIsCut();
     void closedIteratorIsInert();
+    void opensRegularFilesOnly_data();
+    void opensRegularFilesOnly();
     void getBytesLeavesTheCursor();
 
 private:
@@ -243,6 +249,41 @@ void tst_FileIterator::closedIteratorIsInert()
     QVERIFY(!iterator.lastLine());
     QVERIFY(iterator.curLine());
     QVERIFY(iterator.curLine()->isEmpty());
+}
+
+void tst_FileIterator::opensRegularFilesOnly_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("opens");
+
+    QTest::addRow("a regular file") << "plain" << true;
+    QTest::addRow("a link to it") << "link" << true;
+    QTest::addRow("a directory") << "dir" << false;
+    QTest::addRow("a named pipe, without waiting for a writer") << "pipe" << false;
+    // Handed to the system as is, the NUL would cut the path to "plain".
+    QTest::addRow("a name with a NUL after a file's name") << QStringLiteral("plain%1x").arg(QChar(0)) << false;
+    QTest::addRow("an empty name") << "" << false;
+}
+
+void tst_FileIterator::opensRegularFilesOnly()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, opens);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(testcommon::writeFile(dir.filePath("plain"), "one\n"));
+    QVERIFY(QFile::link(dir.filePath("plain"), dir.filePath("link")));
+    QVERIFY(QDir(dir.path()).mkdir("dir"));
+#ifdef Q_OS_UNIX
+    QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("pipe")).constData(), 0600), 0);
+#endif
+    FileIterator iterator;
+    QCOMPARE(iterator.open(name.isEmpty() ? QString() : dir.path() + '/' + name), opens);
+    QCOMPARE(iterator.isOpen(), opens);
+    QCOMPARE(iterator.line(), opens ? QByteArray("one\n") : QByteArray());
+    iterator.closeFile();
+    QVERIFY(!iterator.isOpen());
 }
 
 void tst_FileIterator::getBytesLeavesTheCursor()
