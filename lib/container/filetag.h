@@ -28,6 +28,9 @@ struct FileTag
 
 } // namespace traxo
 
+// Moved in memory as a whole when a list of tags grows: the members are ints
+// and implicitly shared Qt values, none of which points into itself.
+Q_DECLARE_TYPEINFO(traxo::FileTag, Q_RELOCATABLE_TYPE);
 Q_DECLARE_METATYPE(traxo::FileTag)
 
 #endif

@@ -30,6 +30,9 @@ struct SectionTag
 
 } // namespace traxo
 
+// Moved in memory as a whole when a list of tags grows: the members are ints
+// and implicitly shared Qt values, none of which points into itself.
+Q_DECLARE_TYPEINFO(traxo::SectionTag, Q_RELOCATABLE_TYPE);
 Q_DECLARE_METATYPE(traxo::SectionTag)
 
 #endif

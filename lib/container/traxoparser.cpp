@@ -12,6 +12,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 namespace traxo {
@@ -26,12 +27,12 @@ enum class FieldKind { Text, Integer, Md5 };
 struct FieldLayout
 {
     FieldKind kind;
-    const char *next;
+    QByteArrayView next;
 };
 
 // The two markers field by field, reading exactly the lines that
 // sectionRegexStr and fileRegexStr describe.
-const char sectionHead[] = "%<--! $TRAXO_SECTION [version:";
+constexpr QByteArrayView sectionHead("%<--! $TRAXO_SECTION [version:");
 const FieldLayout sectionFields[] = {
     { FieldKind::Text, "][creator:" },
     { FieldKind::Text, "][title:" },
@@ -43,7 +44,7 @@ const FieldLayout sectionFields[] = {
     { FieldKind::Md5, "][previousmarker:" },
     { FieldKind::Integer, "]-->" },
 };
-const char fileHead[] = "%<--! $TRAXO_EMBEDDEDFILE_BEGIN [filetype:";
+constexpr QByteArrayView fileHead("%<--! $TRAXO_EMBEDDEDFILE_BEGIN [filetype:");
 const FieldLayout fileFields[] = {
     { FieldKind::Text, "][filename:" },
     { FieldKind::Text, "][desc:" },
@@ -68,32 +69,46 @@ struct MarkerMatch
     qsizetype length[MaxGroups] = {};
 };
 
-bool readLiteral(const QByteArray &bytes, qsizetype *pos, const char *literal)
+bool readLiteral(QByteArrayView bytes, qsizetype *pos, QByteArrayView expected)
 {
-    const QByteArrayView expected(literal);
-    if (!QByteArrayView(bytes).sliced(*pos).startsWith(expected))
+    if (bytes.size() - *pos < expected.size()
+        || std::memcmp(bytes.data() + *pos, expected.data(), size_t(expected.size())) != 0)
         return false;
     *pos += expected.size();
     return true;
 }
 
+// Every marker holds two or three MD5s: a comparison or two per digit.
+constexpr bool isLowerHexDigit(char c)
+{
+    return uchar(c - '0') < 10 || uchar(c - 'a') < 6;
+}
+
 // Every field ends where the literal after it must begin (a text at its
 // first unescaped "]"), so a field read one way is the only reading that can
 // lead to a match: no backtracking is needed.
-bool readField(const QByteArray &bytes, qsizetype *pos, FieldKind kind)
+bool readField(QByteArrayView bytes, qsizetype *pos, FieldKind kind)
 {
     const qsizetype size = bytes.size();
     qsizetype at = *pos;
     switch (kind) {
     case FieldKind::Text:
-        while (at < size && bytes.at(at) != ']') {
-            if (bytes.at(at) == '\\') {
-                const char next = at + 1 < size ? bytes.at(at + 1) : '\0';
-                if (next != '\\' && next != ']' && next != 'n')
-                    break;
-                ++at;
+        // Titles and names are the long fields: find the "]" that ends one
+        // with memchr, then check the escapes before it.
+        for (;;) {
+            const char *data = bytes.data();
+            const auto *close = static_cast<const char *>(std::memchr(data + at, ']', size_t(size - at)));
+            const qsizetype end = close ? close - data : size;
+            const auto *escape = static_cast<const char *>(std::memchr(data + at, '\\', size_t(end - at)));
+            if (!escape) {
+                at = end;
+                break;
             }
-            ++at;
+            at = escape - data;
+            const char next = at + 1 < size ? data[at + 1] : '\0';
+            if (next != '\\' && next != ']' && next != 'n')
+                break;
+            at += 2;
         }
         break;
     case FieldKind::Integer:
@@ -103,11 +118,13 @@ bool readField(const QByteArray &bytes, qsizetype *pos, FieldKind kind)
     case FieldKind::Md5:
         if (at < size && bytes.at(at) == ']')
             break;
-        for (int i = 0; i < 32; ++i, ++at) {
-            const char c = at < size ? bytes.at(at) : '\0';
-            if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
+        if (size - at < 32)
+            return false;
+        for (const char c : bytes.sliced(at, 32)) {
+            if (!isLowerHexDigit(c))
                 return false;
         }
+        at += 32;
         break;
     }
     *pos = at;
@@ -117,7 +134,7 @@ bool readField(const QByteArray &bytes, qsizetype *pos, FieldKind kind)
 // Matched by hand rather than by a regular expression: a search reads every
 // marker of thousands of containers, and the expression dominated its time.
 template<size_t N>
-MarkerMatch matchMarker(const QByteArray &bytes, const char *head, const FieldLayout (&fields)[N])
+MarkerMatch matchMarker(QByteArrayView bytes, QByteArrayView head, const FieldLayout (&fields)[N])
 {
     static_assert(N < MarkerMatch::MaxGroups);
     MarkerMatch match;
@@ -137,22 +154,27 @@ MarkerMatch matchMarker(const QByteArray &bytes, const char *head, const FieldLa
     return match;
 }
 
-QString textField(const MarkerMatch &match, const QByteArray &bytes, int group)
+QByteArrayView field(const MarkerMatch &match, QByteArrayView bytes, int group)
 {
-    return QString::fromUtf8(bytes.mid(match.start[group], match.length[group]));
+    return bytes.sliced(match.start[group], match.length[group]);
 }
 
-QString md5Field(const MarkerMatch &match, const QByteArray &bytes, int group)
+QString textField(const MarkerMatch &match, QByteArrayView bytes, int group)
 {
-    return QString::fromLatin1(bytes.constData() + match.start[group], match.length[group]);
+    return QString::fromUtf8(field(match, bytes, group));
+}
+
+QString md5Field(const MarkerMatch &match, QByteArrayView bytes, int group)
+{
+    return QString::fromLatin1(field(match, bytes, group));
 }
 
 // An empty integer reads as -1. A value that does not fit an int is not a
 // number of this format at all, so the whole marker is refused rather than
 // wrapped around.
-bool intField(const MarkerMatch &match, const QByteArray &bytes, int group, int *value)
+bool intField(const MarkerMatch &match, QByteArrayView bytes, int group, int *value)
 {
-    QByteArrayView digits = QByteArrayView(bytes).sliced(match.start[group], match.length[group]);
+    QByteArrayView digits = field(match, bytes, group);
     if (digits.isEmpty()) {
         *value = -1;
         return true;
@@ -168,6 +190,26 @@ bool intField(const MarkerMatch &match, const QByteArray &bytes, int group, int 
         return false;
     *value = int(number);
     return true;
+}
+
+// The marker's bytes from its "<" (one past the "%") to the end of the line,
+// with its md5section, group 7 of a section match, replaced by zeros.
+QByteArray makeValidationTag(const MarkerMatch &match, QByteArrayView bytes)
+{
+    // "[md5section:<value>]", built on the stack: this runs for every section
+    // of every container a search opens.
+    const auto bracketed = [](QByteArrayView value, char(&buffer)[45]) {
+        constexpr QByteArrayView key("[md5section:");
+        std::memcpy(buffer, key.data(), size_t(key.size()));
+        std::memcpy(buffer + key.size(), value.data(), size_t(value.size()));
+        buffer[key.size() + value.size()] = ']';
+        return QByteArrayView(buffer, key.size() + value.size() + 1);
+    };
+    char stored[45];
+    char zeros[45];
+    QByteArray tag = bytes.sliced(1).toByteArray();
+    tag.replace(bracketed(field(match, bytes, 7), stored), bracketed(TRAXO_ZERO_MD5, zeros));
+    return tag;
 }
 
 QString md5Hex(const QByteArray &data)
@@ -393,11 +435,11 @@ bool TraxoParser::checkHeader()
 
 void TraxoParser::readSections()
 {
-    QSharedPointer<SectionTag> section = findLastSection();
+    std::optional<SectionTag> section = findLastSection();
     while (section) {
         section->id = int(m_sections.size());
-        m_sections.append(*section);
-        section = findPreviousSection(*section);
+        m_sections.append(std::move(*section));
+        section = findPreviousSection(m_sections.constLast());
     }
 }
 
@@ -409,11 +451,12 @@ void TraxoParser::readFiles()
         if (!m_iterator.curLineStartsWithBytes(TRAXO_EMBEDDEDFILE_PREFIX)
             || FileIterator::containsNulls(m_iterator.line()))
             continue;
-        QSharedPointer<FileTag> file = parseFile();
-        if (!file)
+        std::optional<FileTag> parsed = parseFile();
+        if (!parsed)
             continue;
-        file->id = int(m_files.size());
-        m_files.append(*file);
+        parsed->id = int(m_files.size());
+        m_files.append(std::move(*parsed));
+        const FileTag *file = &m_files.constLast();
         // Skip the stored data by landing on the last byte of the block: the
         // rest of that line is read and the scan goes on with the line after
         // the block. A jump that would not pass the marker line (empty or
@@ -425,7 +468,7 @@ void TraxoParser::readFiles()
     } while (m_iterator.nextLine());
 }
 
-QSharedPointer<SectionTag> TraxoParser::findLastSection()
+std::optional<SectionTag> TraxoParser::findLastSection()
 {
     if (!m_iterator.lastLine())
         return {};
@@ -434,12 +477,12 @@ QSharedPointer<SectionTag> TraxoParser::findLastSection()
         if (FileIterator::containsNulls(line))
             continue;
         if (line.startsWith(TRAXO_SECTION_PREFIX)) {
-            if (QSharedPointer<SectionTag> section = parseSection(0))
+            if (std::optional<SectionTag> section = parseSection(0))
                 return section;
         } else if (m_mode == ParseTolerant) {
             const qsizetype column = line.indexOf(TRAXO_SECTION_PREFIX);
             if (column >= 0) {
-                if (QSharedPointer<SectionTag> section = parseSection(column))
+                if (std::optional<SectionTag> section = parseSection(column))
                     return section;
             }
         }
@@ -447,13 +490,13 @@ QSharedPointer<SectionTag> TraxoParser::findLastSection()
     return {};
 }
 
-QSharedPointer<SectionTag> TraxoParser::findPreviousSection(const SectionTag &section)
+std::optional<SectionTag> TraxoParser::findPreviousSection(const SectionTag &section)
 {
     if (section.previousmarker < 0)
         return {};
     // The chain must move strictly towards the start of the file: a link of
     // 0, or one that lands on this or a later marker, would walk in a circle.
-    const auto isEarlier = [&section](const QSharedPointer<SectionTag> &candidate) {
+    const auto isEarlier = [&section](const std::optional<SectionTag> &candidate) {
         return candidate && candidate->position < section.position;
     };
     const qint64 target = qint64(section.position) - 1 - section.previousmarker;
@@ -462,7 +505,7 @@ QSharedPointer<SectionTag> TraxoParser::findPreviousSection(const SectionTag &se
         return {};
     }
     if (!FileIterator::containsNulls(m_iterator.line())) {
-        QSharedPointer<SectionTag> previous = parseSection(0);
+        std::optional<SectionTag> previous = parseSection(0);
         if (isEarlier(previous))
             return previous;
     }
@@ -474,7 +517,7 @@ QSharedPointer<SectionTag> TraxoParser::findPreviousSection(const SectionTag &se
             if (!FileIterator::containsNulls(line)) {
                 const qsizetype column = line.indexOf(TRAXO_SECTION_PREFIX);
                 if (column >= 0) {
-                    QSharedPointer<SectionTag> previous = parseSection(column);
+                    std::optional<SectionTag> previous = parseSection(column);
                     if (isEarlier(previous))
                         return previous;
                 }
@@ -491,57 +534,47 @@ QSharedPointer<SectionTag> TraxoParser::findPreviousSection(const SectionTag &se
     return {};
 }
 
-QSharedPointer<SectionTag> TraxoParser::parseSection(qsizetype column) const
+std::optional<SectionTag> TraxoParser::parseSection(qsizetype column) const
 {
-    const QByteArray bytes = m_iterator.line().mid(column);
+    const QByteArrayView bytes = QByteArrayView(m_iterator.line()).sliced(column);
     const MarkerMatch match = matchMarker(bytes, sectionHead, sectionFields);
     if (!match.matched)
         return {};
-    auto section = QSharedPointer<SectionTag>::create();
+    std::optional<SectionTag> section(std::in_place);
     section->position = int(qint64(m_iterator.curPos()) + column + 1);
     section->taglen = int(match.length[0] - 1);
-    section->version = textField(match, bytes, 1);
-    section->creator = textField(match, bytes, 2);
-    section->title = textField(match, bytes, 3);
     if (!intField(match, bytes, 4, &section->left) || !intField(match, bytes, 5, &section->size)
         || !intField(match, bytes, 6, &section->index) || !intField(match, bytes, 9, &section->previousmarker))
         return {};
+    section->version = textField(match, bytes, 1);
+    section->creator = textField(match, bytes, 2);
+    section->title = textField(match, bytes, 3);
     section->md5section = md5Field(match, bytes, 7);
     section->previousmd5 = md5Field(match, bytes, 8);
-    section->validationTag = makeValidationTag(section->md5section, column);
+    section->validationTag = makeValidationTag(match, bytes);
     return section;
 }
 
-QSharedPointer<FileTag> TraxoParser::parseFile() const
+std::optional<FileTag> TraxoParser::parseFile() const
 {
-    const QByteArray &bytes = m_iterator.line();
+    const QByteArrayView bytes = m_iterator.line();
     const MarkerMatch match = matchMarker(bytes, fileHead, fileFields);
     if (!match.matched)
         return {};
-    auto file = QSharedPointer<FileTag>::create();
+    std::optional<FileTag> file(std::in_place);
     file->position = m_iterator.curPos() + 1;
     file->taglen = int(match.length[0] - 1);
+    if (!intField(match, bytes, 6, &file->filesize) || !intField(match, bytes, 7, &file->cfilesize)
+        || !intField(match, bytes, 8, &file->blocksize) || !intField(match, bytes, 9, &file->offset))
+        return {};
     file->filetype = textField(match, bytes, 1);
     file->filename = textField(match, bytes, 2);
     file->description = textField(match, bytes, 3);
     file->comment = textField(match, bytes, 4);
     file->compression = textField(match, bytes, 5);
-    if (!intField(match, bytes, 6, &file->filesize) || !intField(match, bytes, 7, &file->cfilesize)
-        || !intField(match, bytes, 8, &file->blocksize) || !intField(match, bytes, 9, &file->offset))
-        return {};
     file->md5file = md5Field(match, bytes, 10);
     file->md5cfile = md5Field(match, bytes, 11);
     return file;
-}
-
-QByteArray TraxoParser::makeValidationTag(const QString &md5section, qsizetype column) const
-{
-    // From the tag's "<" (one past the "%") to the end of the line.
-    QByteArray tag = m_iterator.line().mid(column + 1);
-    const QByteArray stored = "[md5section:" + md5section.toLatin1() + ']';
-    const QByteArray zeros = QByteArray("[md5section:") + TRAXO_ZERO_MD5 + ']';
-    tag.replace(stored, zeros);
-    return tag;
 }
 
 bool TraxoParser::writeFileToDisk(int index, const QString &path)

@@ -12,6 +12,8 @@
 #include <QSharedPointer>
 #include <QString>
 
+#include <optional>
+
 namespace traxo {
 
 // Opens a container, finds its sections by walking the section chain
@@ -69,11 +71,10 @@ private:
     bool checkHeader();
     void readSections();
     void readFiles();
-    QSharedPointer<SectionTag> findLastSection();
-    QSharedPointer<SectionTag> findPreviousSection(const SectionTag &section);
-    QSharedPointer<SectionTag> parseSection(qsizetype column) const;
-    QSharedPointer<FileTag> parseFile() const;
-    QByteArray makeValidationTag(const QString &md5section, qsizetype column) const;
+    std::optional<SectionTag> findLastSection();
+    std::optional<SectionTag> findPreviousSection(const SectionTag &section);
+    std::optional<SectionTag> parseSection(qsizetype column) const;
+    std::optional<FileTag> parseFile() const;
     static bool inflateExact(const QByteArray &data, qint64 maxSize, QByteArray *out);
 
     FileIterator m_iterator;
