@@ -162,6 +162,9 @@ QList<ListedEntry> listDirectory(const QString &path, bool recursive, bool isTop
             } else if (type != DT_REG) {
                 continue;
             }
+            // A file the user may not read is no part of the search.
+            if (::faccessat(fd, name, R_OK, 0) != 0)
+                continue;
         }
         QString fileName = QFile::decodeName(name);
         if (!decodesLosslessly(name, length, fileName))
@@ -184,7 +187,7 @@ QList<ListedEntry> listDirectory(const QString &path, bool recursive, bool isTop
 QList<ListedEntry> listDirectory(const QString &path, bool recursive, bool /*isTop*/)
 {
     const QStringList nameFilters { QStringLiteral("*.pdf"), QStringLiteral("*.traxo") };
-    QDir::Filters filters = QDir::Files;
+    QDir::Filters filters = QDir::Files | QDir::Readable;
     if (recursive)
         filters |= QDir::AllDirs | QDir::NoDotAndDotDot | QDir::NoSymLinks;
     QList<ListedEntry> entries;

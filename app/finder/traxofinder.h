@@ -67,10 +67,8 @@ public:
     // to files only and ignore case; hidden entries are left out), depth
     // first, each directory ordered by its lower-cased names. When
     // recursive, symbolic links are skipped, so a link cannot lead the walk
-    // into a loop. An empty, missing or unreadable directory yields no
-    // files. An unreadable file is listed: findNext finds out when it opens
-    // it, as it must for any file that changes after the walk, without an
-    // access check per file here.
+    // into a loop. Files this user may not read are left out. An empty,
+    // missing or unreadable directory yields no files.
     static QStringList gatherTraxoFiles(const QString &directory, bool recursive);
 
 private:
