@@ -2,13 +2,12 @@
 
 #include <algorithm>
 
-LookAheadChecker::LookAheadChecker(const QStringList &files, Check check, int threads, int window)
-    : m_files(files)
-    , m_check(std::move(check))
+LookAheadChecker::LookAheadChecker(Check check, int threads, int window)
+    : m_check(std::move(check))
     , m_window(std::max(1, window))
     , m_slots(size_t(m_window))
 {
-    const int count = std::clamp(threads, 1, std::max(1, int(files.size())));
+    const int count = std::max(1, threads);
     for (int i = 0; i < count; ++i)
         m_threads.emplace_back([this] { work(); });
 }
@@ -19,25 +18,43 @@ LookAheadChecker::~LookAheadChecker()
         const std::lock_guard lock(m_mutex);
         m_stopping = true;
     }
-    m_taken.notify_all();
+    m_changed.notify_all();
     for (std::thread &thread : m_threads)
         thread.join();
+}
+
+void LookAheadChecker::addFiles(const QStringList &files)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_files.append(files);
+    }
+    m_changed.notify_all();
+}
+
+void LookAheadChecker::finishListing()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_listed = true;
+    }
+    m_changed.notify_all();
 }
 
 EvaluationResult LookAheadChecker::takeNext()
 {
     std::unique_lock lock(m_mutex);
-    if (m_nextToTake >= m_files.size())
-        return EvaluationResult();
     std::optional<EvaluationResult> &slot = m_slots[size_t(m_nextToTake % m_window)];
     // Files are claimed in order, so this one is being checked already or
     // will be next: the wait is bounded by a single check.
-    m_checked.wait(lock, [&slot] { return slot.has_value(); });
+    m_checked.wait(lock, [&] { return slot.has_value() || (m_listed && m_nextToTake >= m_files.size()); });
+    if (!slot)
+        return EvaluationResult();
     EvaluationResult result = std::move(*slot);
     slot.reset();
     ++m_nextToTake;
     lock.unlock();
-    m_taken.notify_all();
+    m_changed.notify_all();
     return result;
 }
 
@@ -45,16 +62,20 @@ void LookAheadChecker::work()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_taken.wait(lock, [this] {
-            return m_stopping || m_nextToCheck >= m_files.size() || m_nextToCheck < m_nextToTake + m_window;
+        m_changed.wait(lock, [this] {
+            return m_stopping || (m_listed && m_nextToCheck >= m_files.size())
+                || (m_nextToCheck < m_files.size() && m_nextToCheck < m_nextToTake + m_window);
         });
         if (m_stopping || m_nextToCheck >= m_files.size())
-            return;
+            break;
         const int index = m_nextToCheck++;
+        const QString fileName = m_files.at(index);
         lock.unlock();
-        EvaluationResult result = m_check(m_files.at(index));
+        EvaluationResult result = m_check(fileName);
         lock.lock();
         m_slots[size_t(index % m_window)] = std::move(result);
         m_checked.notify_all();
     }
+    // A consumer waiting past the end of the list must learn that it ended.
+    m_checked.notify_all();
 }

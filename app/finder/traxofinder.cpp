@@ -31,13 +31,14 @@ QList<traxo::QueryError> TraxoFinder::init(const QString &query, const QString &
     m_directory = directory;
     m_invert = invert;
     m_query.setQuery(query);
-    // A query that cannot run needs no file list; the walk may take long.
-    if (m_query.isValid())
-        m_files = gatherTraxoFiles(directory, true);
-    if (!m_files.isEmpty()) {
+    // A query that cannot run needs no file list; the walk may take long,
+    // so the workers check each folder's files while it goes on.
+    if (m_query.isValid()) {
         m_lookAhead = std::make_unique<LookAheadChecker>(
-            m_files, [query = m_query, invert](const QString &fileName) { return checkFile(query, invert, fileName); },
+            [query = m_query, invert](const QString &fileName) { return checkFile(query, invert, fileName); },
             QThread::idealThreadCount());
+        m_files = walkTraxoFiles(directory, true, [this](const QStringList &files) { m_lookAhead->addFiles(files); });
+        m_lookAhead->finishListing();
     }
     return m_query.getErrors();
 }
@@ -203,6 +204,12 @@ QList<ListedEntry> listDirectory(const QString &path, bool recursive, bool /*isT
 
 QStringList TraxoFinder::gatherTraxoFiles(const QString &directory, bool recursive)
 {
+    return walkTraxoFiles(directory, recursive, nullptr);
+}
+
+QStringList TraxoFinder::walkTraxoFiles(
+    const QString &directory, bool recursive, const std::function<void(const QStringList &)> &found)
+{
     QStringList files;
     // QDir takes an empty path for the working directory, which the user
     // never meant to search.
@@ -217,6 +224,12 @@ QStringList TraxoFinder::gatherTraxoFiles(const QString &directory, bool recursi
         qsizetype next = 0;
     };
     std::vector<Level> stack;
+    qsizetype reported = 0;
+    const auto report = [&] {
+        if (found && reported < files.size())
+            found(files.sliced(reported));
+        reported = files.size();
+    };
     stack.push_back({ listDirectory(QDir::cleanPath(directory), recursive, true) });
     while (!stack.empty()) {
         Level &level = stack.back();
@@ -225,10 +238,13 @@ QStringList TraxoFinder::gatherTraxoFiles(const QString &directory, bool recursi
             continue;
         }
         const ListedEntry entry = level.entries.at(level.next++);
-        if (entry.isDir)
+        if (entry.isDir) {
+            report();
             stack.push_back({ listDirectory(entry.path, recursive, false) });
-        else
+        } else {
             files.append(entry.path);
+        }
     }
+    report();
     return files;
 }

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class LookAheadChecker;
@@ -72,6 +73,10 @@ public:
     static QStringList gatherTraxoFiles(const QString &directory, bool recursive);
 
 private:
+    // gatherTraxoFiles, telling found (may be null) of the files listed so
+    // far before each subdirectory and at the end.
+    static QStringList walkTraxoFiles(
+        const QString &directory, bool recursive, const std::function<void(const QStringList &)> &found);
     static EvaluationResult checkFile(const traxo::TraxoFindQuery &query, bool invert, const QString &fileName);
 
     QString m_queryText;

@@ -50,7 +50,6 @@ void tst_LookAheadChecker::verdictsComeInFileOrder()
 
     QAtomicInt checks;
     LookAheadChecker checker(
-        numberedFiles(files),
         [&checks](const QString &fileName) {
             checks.fetchAndAddRelaxed(1);
             QThread::usleep(QRandomGenerator::global()->bounded(300));
@@ -60,6 +59,12 @@ void tst_LookAheadChecker::verdictsComeInFileOrder()
             return result;
         },
         threads, window);
+    // Listed in two parts, as a walk hands over folder after folder.
+    const QStringList names = numberedFiles(files);
+    checker.addFiles(names.mid(0, files / 3));
+    QThread::usleep(200);
+    checker.addFiles(names.mid(files / 3));
+    checker.finishListing();
     for (int i = 0; i < files; ++i) {
         const EvaluationResult result = checker.takeNext();
         QCOMPARE(result.fileName, QString::number(i));
@@ -77,7 +82,6 @@ void tst_LookAheadChecker::stoppingChecksNoMoreThanTheWindow()
     QAtomicInt checks;
     {
         LookAheadChecker checker(
-            numberedFiles(10000),
             [&checks](const QString &fileName) {
                 checks.fetchAndAddRelaxed(1);
                 QThread::usleep(50);
@@ -86,6 +90,7 @@ void tst_LookAheadChecker::stoppingChecksNoMoreThanTheWindow()
                 return result;
             },
             2, window);
+        checker.addFiles(numberedFiles(10000));
         for (int i = 0; i < 5; ++i)
             QCOMPARE(checker.takeNext().fileName, QString::number(i));
         QThread::msleep(50);
