@@ -93,6 +93,32 @@ char *appendLowered(char *out, const QString &text)
     return out;
 }
 
+// The marker texts a summary copies: a section's title and creator and a
+// file's texts; its checksums only when some word could lie in one.
+template<typename Visit>
+void forEachMarkerText(const QList<SectionTag> &sections, const QList<FileTag> &files, bool checksums, Visit visit)
+{
+    for (const SectionTag &section : sections) {
+        visit(section.title);
+        visit(section.creator);
+    }
+    for (const FileTag &file : files) {
+        for (const QString *text :
+            { &file.filetype, &file.filename, &file.description, &file.comment, &file.compression })
+            visit(*text);
+        if (checksums) {
+            visit(file.md5file);
+            visit(file.md5cfile);
+        }
+    }
+}
+
+bool isLowerHex(const QByteArray &word)
+{
+    return std::all_of(
+        word.cbegin(), word.cend(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
 bool isSummary(const FileTag &tag)
 {
     return tag.filename == QLatin1String("ws_summary.xml");
@@ -139,6 +165,7 @@ WordPrefilter::WordPrefilter(const ConjunctiveNormalForm &cnf)
                 break;
             }
             words.append({ word, QByteArrayMatcher(word) });
+            m_hexWords = m_hexWords || isLowerHex(word);
         }
         if (!words.isEmpty())
             m_disjunctions.append(words);
@@ -156,15 +183,8 @@ bool WordPrefilter::mayMatch(TraxoParser &parser) const
     const QList<FileTag> files = parser.getFiles();
     QList<QSharedPointer<QByteArray>> summaries;
     qsizetype size = 0;
-    const auto count = [&size](std::initializer_list<const QString *> texts) {
-        for (const QString *text : texts)
-            size += 3 * text->size() + 1;
-    };
-    for (const SectionTag &section : sections)
-        count({ &section.version, &section.creator, &section.title, &section.md5section, &section.previousmd5 });
+    forEachMarkerText(sections, files, m_hexWords, [&size](const QString &text) { size += 3 * text.size() + 1; });
     for (const FileTag &file : files) {
-        count({ &file.filetype, &file.filename, &file.description, &file.comment, &file.compression, &file.md5file,
-            &file.md5cfile });
         if (isSummary(file)) {
             QSharedPointer<QByteArray> content = parser.getFileContent(file.id);
             if (content) {
@@ -176,16 +196,7 @@ bool WordPrefilter::mayMatch(TraxoParser &parser) const
 
     QByteArray haystack(size, Qt::Uninitialized);
     char *out = haystack.data();
-    for (const SectionTag &section : sections) {
-        for (const QString *text :
-            { &section.version, &section.creator, &section.title, &section.md5section, &section.previousmd5 })
-            out = appendLowered(out, *text);
-    }
-    for (const FileTag &file : files) {
-        for (const QString *text : { &file.filetype, &file.filename, &file.description, &file.comment,
-                 &file.compression, &file.md5file, &file.md5cfile })
-            out = appendLowered(out, *text);
-    }
+    forEachMarkerText(sections, files, m_hexWords, [&out](const QString &text) { out = appendLowered(out, text); });
     for (const QSharedPointer<QByteArray> &content : std::as_const(summaries))
         out = appendLowered(out, *content);
     haystack.truncate(out - haystack.constData());

@@ -44,6 +44,7 @@ private:
         QByteArrayMatcher matcher;
     };
     QList<QList<Word>> m_disjunctions;
+    bool m_hexWords = false; // some word could be part of a checksum
 };
 
 } // namespace traxo

@@ -6,6 +6,7 @@
 
 #include "containerbuilder.h"
 
+#include <QCryptographicHash>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -112,7 +113,10 @@ void TestWordPrefilter::agreesWithFullEvaluation()
     ContainerWriter writer;
     QVERIFY(writer.appendFiles(paths.at(2), { testcommon::embeddedFile(QStringLiteral("loose.dat"), "x") }));
 
+    // A checksum of a file that only its marker describes.
+    const QString checksumPiece = QCryptographicHash::hash("x", QCryptographicHash::Md5).toHex().left(6);
     const QStringList queries {
+        QStringLiteral("f:md5 %contains \"%1\"").arg(checksumPiece),
         "postprocessing",
         "PLOTTING",
         "taxi",
