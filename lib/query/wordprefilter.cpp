@@ -30,6 +30,16 @@ char lowerAscii(char c)
     return char(c | (static_cast<unsigned char>(c - 'A') < 26 ? 0x20 : 0));
 }
 
+// Eight bytes at once: a byte gets 0x20 added when it is ASCII and lies in
+// 'A'..'Z' (the high bit of the sums marks ">= 'A'" and "> 'Z'").
+quint64 lowerAsciiLanes(quint64 x)
+{
+    const quint64 low7 = x & 0x7f7f7f7f7f7f7f7fULL;
+    const quint64 atLeastA = low7 + 0x3f3f3f3f3f3f3f3fULL;
+    const quint64 aboveZ = low7 + 0x2525252525252525ULL;
+    return x | ((~x & (atLeastA ^ aboveZ) & 0x8080808080808080ULL) >> 2);
+}
+
 // Appends to a buffer reserved for the worst case, so that no character
 // costs a capacity check: the filter runs on every container of a search.
 char *appendLowered(char *out, const QByteArray &bytes)
@@ -37,16 +47,10 @@ char *appendLowered(char *out, const QByteArray &bytes)
     const char *in = bytes.constData();
     const qsizetype size = bytes.size();
     qsizetype i = 0;
-    // Eight bytes at a time: a byte gets 0x20 added when it is ASCII and
-    // lies in 'A'..'Z' (the high bit of the sums marks ">= 'A'" and "> 'Z'").
     for (; i + 8 <= size; i += 8) {
         quint64 x;
         std::memcpy(&x, in + i, 8);
-        const quint64 low7 = x & 0x7f7f7f7f7f7f7f7fULL;
-        const quint64 atLeastA = low7 + 0x3f3f3f3f3f3f3f3fULL;
-        const quint64 aboveZ = low7 + 0x2525252525252525ULL;
-        const quint64 upper = ~x & (atLeastA ^ aboveZ) & 0x8080808080808080ULL;
-        x |= upper >> 2;
+        x = lowerAsciiLanes(x);
         std::memcpy(out + i, &x, 8);
     }
     for (; i < size; ++i)
@@ -70,11 +74,8 @@ char *appendLowered(char *out, const QString &text)
         std::memcpy(&units, in + i, 8);
         if (units & 0xff80ff80ff80ff80ULL)
             break;
-        const quint32 x = quint32(
-            (units & 0xff) | ((units >> 8) & 0xff00) | ((units >> 16) & 0xff0000) | ((units >> 24) & 0xff000000));
-        const quint32 atLeastA = x + 0x3f3f3f3fU;
-        const quint32 aboveZ = x + 0x25252525U;
-        const quint32 lowered = x | (((atLeastA ^ aboveZ) & 0x80808080U) >> 2);
+        const quint32 lowered = quint32(lowerAsciiLanes(
+            (units & 0xff) | ((units >> 8) & 0xff00) | ((units >> 16) & 0xff0000) | ((units >> 24) & 0xff000000)));
         std::memcpy(out, &lowered, 4);
         out += 4;
     }

@@ -100,7 +100,7 @@ void TestWordPrefilter::agreesWithFullEvaluation()
               ContainerWriter::None),
             step(QStringLiteral("later"), summaryXml(QStringLiteral("Plotting"), QString(), "plot.pdf"),
                 ContainerWriter::Flate) },
-        { step(QStringLiteral("run [a]\\b"), QByteArray(), ContainerWriter::Flate) },
+        { step(QStringLiteral("Run [A]\\b"), QByteArray(), ContainerWriter::Flate) },
         { step(QStringLiteral("broken"), notUtf8, ContainerWriter::None) },
     };
     QStringList paths;
