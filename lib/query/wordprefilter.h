@@ -27,9 +27,6 @@ public:
     WordPrefilter() = default;
     explicit WordPrefilter(const ConjunctiveNormalForm &cnf);
 
-    // Whether the filter can reject any container at all.
-    bool isEmpty() const { return m_disjunctions.isEmpty(); }
-
     // False only when the opened container cannot match the query: some
     // disjunction's words occur nowhere in it.
     bool mayMatch(TraxoParser &parser) const;
