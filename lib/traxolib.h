@@ -47,6 +47,7 @@
 #include "query/conjunctivenormalform.h"
 #include "query/expressiontreenode.h"
 #include "query/expressionvalue.h"
+#include "query/foldedmatcher.h"
 #include "query/queryerror.h"
 #include "query/queryparser.h"
 #include "query/querytypecheck.h"

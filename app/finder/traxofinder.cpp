@@ -56,9 +56,15 @@ EvaluationResult TraxoFinder::checkFile(const traxo::TraxoFindQuery &query, bool
     EvaluationResult result;
     result.fileName = fileName;
     traxo::TraxoParser parser(traxo::ParseTolerant);
-    if (!parser.open(fileName))
+    if (!parser.openHeader(fileName))
         return result;
-    result.matched = query.matches(parser, &result.bindings, &result.undecided);
+    // Most containers of a search lack the query's words, and a small one is
+    // in memory by now: its bytes alone can rule it out, with no marker read.
+    const QByteArrayView bytes = parser.bytesInMemory();
+    if (bytes.isEmpty() || query.mayMatch(bytes)) {
+        parser.readMarkers();
+        result.matched = query.matches(parser, &result.bindings, &result.undecided);
+    }
     // An invalid query matches nothing, and an undecided one may match;
     // inverting either must not turn the container into a hit.
     if (invert && query.isValid() && !result.undecided) {

@@ -210,6 +210,13 @@ QByteArray FileIterator::getBytes(int position, int length)
     return data;
 }
 
+QByteArrayView FileIterator::wholeFile() const
+{
+    if (!isOpen() || m_bufferStart != 0 || m_buffer.size() != m_size)
+        return {};
+    return m_buffer;
+}
+
 bool FileIterator::containsNulls(const QByteArray &bytes)
 {
     return bytes.contains('\0');

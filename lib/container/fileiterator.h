@@ -2,6 +2,7 @@
 #define TRAXO_FILEITERATOR_H
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QFileInfo>
 #include <QSharedPointer>
 #include <QString>
@@ -64,6 +65,10 @@ public:
     // Seeks and reads; the line cursor stays where it is. Empty when the range
     // is not wholly inside the file.
     QByteArray getBytes(int position, int length);
+    // The whole file when the read window holds all of it, as it does for a
+    // file of at most BufferSize bytes; empty otherwise. Valid until the next
+    // move.
+    QByteArrayView wholeFile() const;
 
     int getFileSize() const { return isOpen() ? int(m_size) : 0; }
     bool empty() const { return !isOpen() || m_size < 1; }

@@ -229,6 +229,14 @@ TraxoParser::~TraxoParser() = default;
 
 bool TraxoParser::open(const QString &fileName)
 {
+    if (!openHeader(fileName))
+        return false;
+    readMarkers();
+    return true;
+}
+
+bool TraxoParser::openHeader(const QString &fileName)
+{
     m_sections.clear();
     m_files.clear();
     m_fileName.clear();
@@ -249,10 +257,16 @@ bool TraxoParser::open(const QString &fileName)
         return false;
     }
     m_fileName = fileName;
+    return true;
+}
+
+void TraxoParser::readMarkers()
+{
+    m_sections.clear();
+    m_files.clear();
     readSections();
     readFiles();
-    qCDebug(lcContainer) << "opened" << fileName << m_sections.size() << "sections" << m_files.size() << "files";
-    return true;
+    qCDebug(lcContainer) << "opened" << m_fileName << m_sections.size() << "sections" << m_files.size() << "files";
 }
 
 QSharedPointer<SectionTag> TraxoParser::getSection(int index) const

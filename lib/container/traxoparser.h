@@ -33,6 +33,16 @@ public:
     // False, with both lists empty, when the file cannot be read or has no
     // header line; true otherwise, even when no section or file was found.
     bool open(const QString &fileName);
+    // open() in two steps, for a caller that may decide from the bytes of a
+    // small container alone that it needs none of its markers: openHeader()
+    // opens the file and checks its header line (false as open() would be),
+    // readMarkers() then reads the sections and files.
+    bool openHeader(const QString &fileName);
+    void readMarkers();
+    // All bytes of the open container when reading its header brought the
+    // whole file into memory (files of up to FileIterator::BufferSize bytes);
+    // empty otherwise. Valid until the next call on the parser.
+    QByteArrayView bytesInMemory() const { return m_iterator.wholeFile(); }
     QString fileName() const { return m_fileName; }
     ParseMode mode() const { return m_mode; }
 

@@ -63,4 +63,9 @@ bool TraxoFindQuery::matches(TraxoParser &parser, QHash<QString, QString> *bindi
     return matches(creator.createSummaries(parser), bindings, gaveUp);
 }
 
+bool TraxoFindQuery::mayMatch(QByteArrayView container) const
+{
+    return !isValid() || m_prefilter.mayMatch(container);
+}
+
 } // namespace traxo

@@ -40,6 +40,10 @@ public:
     // summaries; a container that lacks the query's required words is
     // rejected before they are read.
     bool matches(TraxoParser &parser, QHash<QString, QString> *bindings = nullptr, bool *gaveUp = nullptr) const;
+    // False only when a container made of exactly these bytes cannot match a
+    // valid query because it lacks the query's required words: a search
+    // decides most small containers so, before reading their markers.
+    bool mayMatch(QByteArrayView container) const;
 
 private:
     QString m_query;

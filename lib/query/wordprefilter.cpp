@@ -23,66 +23,39 @@ constexpr std::string_view kelvinSign("\xE2\x84\xAA"); // U+212A
 constexpr std::string_view madeUpCharacters("0123456789-+.e:wfsil");
 const char *const madeUpTexts[] = { "undefined", "<unmatched files>" };
 
-// ASCII letters only: every other byte, those of UTF-8 sequences included,
-// stays as it is.
-char lowerAscii(char c)
-{
-    return char(c | (static_cast<unsigned char>(c - 'A') < 26 ? 0x20 : 0));
-}
-
-// Eight bytes at once: a byte gets 0x20 added when it is ASCII and lies in
-// 'A'..'Z' (the high bit of the sums marks ">= 'A'" and "> 'Z'").
-quint64 lowerAsciiLanes(quint64 x)
-{
-    const quint64 low7 = x & 0x7f7f7f7f7f7f7f7fULL;
-    const quint64 atLeastA = low7 + 0x3f3f3f3f3f3f3f3fULL;
-    const quint64 aboveZ = low7 + 0x2525252525252525ULL;
-    return x | ((~x & (atLeastA ^ aboveZ) & 0x8080808080808080ULL) >> 2);
-}
-
 // Appends to a buffer reserved for the worst case, so that no character
 // costs a capacity check: the filter runs on every container of a search.
-char *appendLowered(char *out, const QByteArray &bytes)
+char *appendText(char *out, QByteArrayView bytes)
 {
-    const char *in = bytes.constData();
-    const qsizetype size = bytes.size();
-    qsizetype i = 0;
-    for (; i + 8 <= size; i += 8) {
-        quint64 x;
-        std::memcpy(&x, in + i, 8);
-        x = lowerAsciiLanes(x);
-        std::memcpy(out + i, &x, 8);
-    }
-    for (; i < size; ++i)
-        out[i] = lowerAscii(in[i]);
-    out[size] = '\n';
-    return out + size + 1;
+    std::memcpy(out, bytes.data(), size_t(bytes.size()));
+    out[bytes.size()] = '\n';
+    return out + bytes.size() + 1;
 }
 
 // Marker texts are UTF-16 by now; characters outside ASCII only matter
 // through the two that lower-case to ASCII, so the rest become one byte
 // that no word holds.
-char *appendLowered(char *out, const QString &text)
+char *appendText(char *out, const QString &text)
 {
     const QChar *in = text.constData();
     const qsizetype size = text.size();
     qsizetype i = 0;
     // Four ASCII characters at a time (marker texts are nearly always
-    // ASCII): narrowed to bytes, then lowered as in the byte version.
+    // ASCII), narrowed to bytes.
     for (; i + 4 <= size; i += 4) {
         quint64 units;
         std::memcpy(&units, in + i, 8);
         if (units & 0xff80ff80ff80ff80ULL)
             break;
-        const quint32 lowered = quint32(lowerAsciiLanes(
-            (units & 0xff) | ((units >> 8) & 0xff00) | ((units >> 16) & 0xff0000) | ((units >> 24) & 0xff000000)));
-        std::memcpy(out, &lowered, 4);
+        const auto narrowed = quint32(
+            (units & 0xff) | ((units >> 8) & 0xff00) | ((units >> 16) & 0xff0000) | ((units >> 24) & 0xff000000));
+        std::memcpy(out, &narrowed, 4);
         out += 4;
     }
     for (; i < size; ++i) {
         const char16_t u = in[i].unicode();
         if (u < 0x80) {
-            *out++ = lowerAscii(char(u));
+            *out++ = char(u);
         } else {
             const std::string_view special = u == 0x130 ? dottedCapitalI
                 : u == 0x212A                           ? kelvinSign
@@ -125,6 +98,23 @@ bool isSummary(const FileTag &tag)
     return tag.filename == QLatin1String("ws_summary.xml");
 }
 
+// Whether a summary among a container's bytes is compressed, its words
+// hidden from a search of the bytes: its marker line names both.
+bool holdsCompressedSummary(QByteArrayView container)
+{
+    // Found in any case, which can only keep more containers in play.
+    static const FoldedMatcher flate("[compression:flate]");
+    constexpr std::string_view summaryName("[filename:ws_summary.xml]");
+    const std::string_view text(container.data(), size_t(container.size()));
+    for (qsizetype at = flate.indexIn(container); at >= 0; at = flate.indexIn(container, at + 1)) {
+        const size_t lineFeed = text.rfind('\n', size_t(at));
+        const size_t lineStart = lineFeed == std::string_view::npos ? 0 : lineFeed + 1;
+        if (text.substr(lineStart, size_t(at) - lineStart).find(summaryName) != std::string_view::npos)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 QByteArray WordPrefilter::decidableWord(const QString &word)
@@ -138,7 +128,7 @@ QByteArray WordPrefilter::decidableWord(const QString &word)
         // breaks join texts; outside printable ASCII case mapping differs.
         if (u < 0x20 || u > 0x7E || u == '\\' || u == ']' || u == ',')
             return QByteArray();
-        const char l = lowerAscii(char(u));
+        const char l = FoldedMatcher::lowerAscii(char(u));
         madeUpAlike = madeUpAlike && madeUpCharacters.find(l) != std::string_view::npos;
         lower.append(l);
     }
@@ -155,7 +145,7 @@ QByteArray WordPrefilter::decidableWord(const QString &word)
 WordPrefilter::WordPrefilter(const ConjunctiveNormalForm &cnf)
 {
     for (const CNFDisjunction &disjunction : cnf) {
-        QList<Word> words;
+        QList<FoldedMatcher> words;
         for (const CNFLiteral &literal : disjunction) {
             const bool textTest = literal.isPredicate() && !literal.isNegated()
                 && literal.op() == QLatin1String("%contains") && literal.left().isVariable()
@@ -165,7 +155,7 @@ WordPrefilter::WordPrefilter(const ConjunctiveNormalForm &cnf)
                 words.clear();
                 break;
             }
-            words.append({ word, QByteArrayMatcher(word) });
+            words.append(FoldedMatcher(word));
             m_hexWords = m_hexWords || isLowerHex(word);
         }
         if (!words.isEmpty())
@@ -197,20 +187,30 @@ bool WordPrefilter::mayMatch(TraxoParser &parser) const
 
     QByteArray haystack(size, Qt::Uninitialized);
     char *out = haystack.data();
-    forEachMarkerText(sections, files, m_hexWords, [&out](const QString &text) { out = appendLowered(out, text); });
+    forEachMarkerText(sections, files, m_hexWords, [&out](const QString &text) { out = appendText(out, text); });
     for (const QSharedPointer<QByteArray> &content : std::as_const(summaries))
-        out = appendLowered(out, *content);
+        out = appendText(out, QByteArrayView(*content));
     haystack.truncate(out - haystack.constData());
+    return holdsEveryDisjunction(haystack);
+}
 
-    const std::string_view text(haystack.constData(), size_t(haystack.size()));
+bool WordPrefilter::mayMatch(QByteArrayView container) const
+{
+    return m_disjunctions.isEmpty() || holdsCompressedSummary(container) || holdsEveryDisjunction(container);
+}
+
+bool WordPrefilter::holdsEveryDisjunction(QByteArrayView haystack) const
+{
+    const std::string_view text(haystack.data(), size_t(haystack.size()));
     const bool dottedI = text.find(dottedCapitalI) != std::string_view::npos;
     const bool kelvin = text.find(kelvinSign) != std::string_view::npos;
-    const auto holds = [&](const Word &word) {
-        if ((dottedI && word.text.contains('i')) || (kelvin && word.text.contains('k')))
+    const auto holds = [&](const FoldedMatcher &matcher) {
+        const QByteArray word = matcher.word();
+        if ((dottedI && word.contains('i')) || (kelvin && word.contains('k')))
             return true;
-        return word.matcher.indexIn(haystack.constData(), haystack.size()) >= 0;
+        return matcher.indexIn(haystack) >= 0;
     };
-    for (const QList<Word> &words : m_disjunctions) {
+    for (const QList<FoldedMatcher> &words : m_disjunctions) {
         if (std::none_of(words.cbegin(), words.cend(), holds))
             return false;
     }

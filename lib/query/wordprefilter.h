@@ -2,9 +2,9 @@
 #define TRAXO_WORDPREFILTER_H
 
 #include "query/conjunctivenormalform.h"
+#include "query/foldedmatcher.h"
 
 #include <QByteArray>
-#include <QByteArrayMatcher>
 #include <QList>
 
 namespace traxo {
@@ -30,17 +30,19 @@ public:
     // False only when the opened container cannot match the query: some
     // disjunction's words occur nowhere in it.
     bool mayMatch(TraxoParser &parser) const;
+    // The same decision from all bytes of a container, before any marker is
+    // read: every text of its markers and uncompressed summaries lies in them
+    // as written. False only when some disjunction's words occur nowhere in
+    // the bytes and no summary in them is compressed.
+    bool mayMatch(QByteArrayView container) const;
 
     // The lower-case form of a word the filter can decide, or an empty array.
     static QByteArray decidableWord(const QString &word);
 
 private:
-    struct Word
-    {
-        QByteArray text; // lower case
-        QByteArrayMatcher matcher;
-    };
-    QList<QList<Word>> m_disjunctions;
+    bool holdsEveryDisjunction(QByteArrayView haystack) const;
+
+    QList<QList<FoldedMatcher>> m_disjunctions;
     bool m_hexWords = false; // some word could be part of a checksum
 };
 

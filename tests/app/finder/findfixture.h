@@ -19,6 +19,7 @@ struct Step
     QString title;
     QString tool;
     QStringList files;
+    traxo::ContainerWriter::Compression summaryCompression = traxo::ContainerWriter::Flate;
 };
 
 inline bool writeContainer(const QString &path, const Step &step, const QByteArray &leading = QByteArray())
@@ -35,6 +36,7 @@ inline bool writeContainer(const QString &path, const Step &step, const QByteArr
     traxo::ContainerWriter::Section section;
     section.title = step.title;
     section.summary = traxo::SummaryWriter::writeSummaryUtf8(summary);
+    section.summaryCompression = step.summaryCompression;
     traxo::ContainerWriter writer;
     QDir().mkpath(QFileInfo(path).absolutePath());
     return writer.create(path, leading) && writer.appendSection(path, section);
@@ -50,13 +52,16 @@ inline bool writeBytes(const QString &path, const QByteArray &bytes)
 // Three containers of which exactly one was made by the tool "fitter", one in
 // a subdirectory, beside a link to one of them and a link back to the top
 // that a walk following links would loop through. The words Preprocessing
-// and Postprocessing occur together only in smooth.traxo.
+// and Postprocessing occur together only in smooth.traxo, whose summary
+// alone is compressed.
 inline bool writeThreeContainers(const QString &dir)
 {
-    return writeContainer(dir + "/fit.traxo", { "Fit the curve", "fitter", { "curve.csv" } })
+    const auto stored = traxo::ContainerWriter::None;
+    return writeContainer(dir + "/fit.traxo", { "Fit the curve", "fitter", { "curve.csv" }, stored })
         && writeContainer(
             dir + "/smooth.traxo", { "Preprocessing before Postprocessing", "smoother", { "smooth.csv" } })
-        && writeContainer(dir + "/sub/plot.pdf", { "Plot for Postprocessing", "plotter", { "plot.png" } }, "%PDF-1.4\n")
+        && writeContainer(
+            dir + "/sub/plot.pdf", { "Plot for Postprocessing", "plotter", { "plot.png" }, stored }, "%PDF-1.4\n")
         && QFile::link(dir + "/fit.traxo", dir + "/link.traxo") && QFile::link(dir, dir + "/sub/loop");
 }
 

@@ -169,6 +169,10 @@ void tst_TraxoFinder::findNext_data()
         << QStringList { "fit.traxo: s = workflowstep: Fit the curve" };
     QTest::addRow("inverted miss: every readable container")
         << "s:tool == nobody" << true << QStringList { "fit.traxo", "smooth.traxo", "sub/plot.pdf" } << QStringList();
+    QTest::addRow("word in stored and compressed summaries")
+        << "POSTprocessing" << false << QStringList { "smooth.traxo", "sub/plot.pdf" } << QStringList();
+    QTest::addRow("inverted word: the container ruled out by its bytes")
+        << "postprocessing" << true << QStringList { "fit.traxo" } << QStringList();
 }
 
 void tst_TraxoFinder::findNext()

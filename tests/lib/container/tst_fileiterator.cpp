@@ -59,6 +59,8 @@ private slots:
     void opensRegularFilesOnly_data();
     void opensRegularFilesOnly();
     void getBytesLeavesTheCursor();
+    void wholeFileOnlyWhenAllIsRead_data();
+    void wholeFileOnlyWhenAllIsRead();
 
 private:
     QString write(const QByteArray &bytes);
@@ -295,6 +297,35 @@ void tst_FileIterator::getBytesLeavesTheCursor()
     QVERIFY(iterator.getBytes(0, 15).isEmpty());
     QVERIFY(iterator.nextLine());
     QCOMPARE(*iterator.curLine(), QByteArray("two\n"));
+}
+
+// A search rules containers out by these bytes: part of a file must never
+// pass for all of it.
+void tst_FileIterator::wholeFileOnlyWhenAllIsRead_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("whole");
+
+    QTest::addRow("one byte") << 1 << true;
+    QTest::addRow("exactly the window") << FileIterator::BufferSize << true;
+    QTest::addRow("one byte more than the window") << FileIterator::BufferSize + 1 << false;
+}
+
+void tst_FileIterator::wholeFileOnlyWhenAllIsRead()
+{
+    QFETCH(int, size);
+    QFETCH(bool, whole);
+
+    const QByteArray bytes = QByteArray("line\n").repeated(size / 5 + 1).left(size);
+    FileIterator iterator;
+    QVERIFY(iterator.open(write(bytes)));
+    QCOMPARE(iterator.wholeFile().toByteArray(), whole ? bytes : QByteArray());
+    // Walking to the end moves the window of a large file; a small one
+    // stays whole.
+    QVERIFY(iterator.lastLine());
+    QCOMPARE(iterator.wholeFile().toByteArray(), whole ? bytes : QByteArray());
+    iterator.closeFile();
+    QVERIFY(iterator.wholeFile().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_FileIterator)

@@ -84,7 +84,8 @@ void TestWordPrefilter::decidableWord()
 
 // The filter may only save work: over containers whose texts hide words
 // behind case mapping, marker escapes, compression, fallbacks to markers
-// and made-up texts, every query gives the result of the full evaluation.
+// and made-up texts, every query gives the result of the full evaluation,
+// and the bytes of a container rule out only what the evaluation does.
 void TestWordPrefilter::agreesWithFullEvaluation()
 {
     QTemporaryDir dir;
@@ -102,6 +103,12 @@ void TestWordPrefilter::agreesWithFullEvaluation()
                 ContainerWriter::Flate) },
         { step(QStringLiteral("Run [A]\\b"), QByteArray(), ContainerWriter::Flate) },
         { step(QStringLiteral("broken"), notUtf8, ContainerWriter::None) },
+        { step(QStringLiteral("calibration"),
+              summaryXml(QString::fromUtf8("Calibration at 300 \u212A"), QString::fromUtf8("TAX\u0130 to Bonn"),
+                  QStringLiteral("R&D.csv")),
+              ContainerWriter::None),
+            step(QStringLiteral("Run [A]\\b"), summaryXml(QStringLiteral("Postprocessing"), QString(), "out.csv"),
+                ContainerWriter::None) },
     };
     QStringList paths;
     for (int i = 0; i < containers.size(); ++i) {
@@ -141,8 +148,12 @@ void TestWordPrefilter::agreesWithFullEvaluation()
         "f.filename %contains \"LOOSE\" && f.filename %contains \"dat\"",
     };
     int rejected = 0;
+    int rejectedByBytes = 0;
     int matched = 0;
     for (const QString &path : std::as_const(paths)) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
         for (const QString &text : queries) {
             const TraxoFindQuery query(text);
             QVERIFY2(query.isValid(), qPrintable(text));
@@ -156,12 +167,17 @@ void TestWordPrefilter::agreesWithFullEvaluation()
             QVERIFY2(actual == expected, qPrintable(QStringLiteral("%1 in %2").arg(text, path)));
             QCOMPARE(bindings, expectedBindings);
             rejected += !WordPrefilter(query.cnf()).mayMatch(parser);
+            if (!query.mayMatch(bytes)) {
+                QVERIFY2(!expected, qPrintable(QStringLiteral("%1 in the bytes of %2").arg(text, path)));
+                ++rejectedByBytes;
+            }
             matched += expected;
         }
     }
     // Both outcomes occur, so the comparison above covered the filter's
     // rejections and not only the evaluation.
     QVERIFY(rejected > 20);
+    QVERIFY(rejectedByBytes > 10);
     QVERIFY(matched > 20);
 }
 

@@ -1,0 +1,86 @@
+#include "query/foldedmatcher.h"
+
+#include <QtAlgorithms>
+
+#include <algorithm>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace traxo {
+
+namespace {
+
+bool isLowerLetter(char c)
+{
+    return c >= 'a' && c <= 'z';
+}
+
+bool equalsFolded(const char *text, QByteArrayView word)
+{
+    return std::equal(word.begin(), word.end(), text, [](char w, char t) { return w == FoldedMatcher::lowerAscii(t); });
+}
+
+} // namespace
+
+FoldedMatcher::FoldedMatcher(QByteArrayView word)
+{
+    m_word.reserve(word.size());
+    for (const char c : word)
+        m_word.append(lowerAscii(c));
+    // A shift never exceeds the table's range; a shorter one is only slower.
+    const qsizetype length = m_word.size();
+    const auto longest = quint8(std::min<qsizetype>(length, 255));
+    m_shift.fill(longest);
+    for (qsizetype i = 0; i + 1 < length; ++i)
+        m_shift[uchar(m_word.at(i))] = quint8(std::min<qsizetype>(length - 1 - i, longest));
+}
+
+qsizetype FoldedMatcher::indexIn(QByteArrayView text, qsizetype from) const
+{
+    const qsizetype length = m_word.size();
+    if (from < 0 || from > text.size())
+        return -1;
+    if (length == 0)
+        return from;
+    const char *data = text.data();
+    qsizetype start = from;
+#if defined(__SSE2__)
+    // Sixteen starts at a time, each checked in full only where the word's
+    // first and last bytes both fit. Setting bit 0x20 folds a letter's case
+    // (and lets a few other bytes through, which the full check refuses).
+    const auto broadcast = [](char c) { return _mm_set1_epi8(c); };
+    const auto foldBit = [](char c) { return _mm_set1_epi8(char(isLowerLetter(c) ? 0x20 : 0)); };
+    const char front = m_word.front();
+    const char back = m_word.back();
+    const __m128i firstBytes = broadcast(front);
+    const __m128i lastBytes = broadcast(back);
+    const __m128i firstFold = foldBit(front);
+    const __m128i lastFold = foldBit(back);
+    for (; start + length - 1 + 16 <= text.size(); start += 16) {
+        const __m128i heads = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + start));
+        const __m128i tails = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + start + length - 1));
+        uint candidates
+            = uint(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(heads, firstFold), firstBytes),
+                _mm_cmpeq_epi8(_mm_or_si128(tails, lastFold), lastBytes))));
+        for (; candidates; candidates &= candidates - 1) {
+            const qsizetype at = start + qCountTrailingZeroBits(candidates);
+            if (equalsFolded(data + at, m_word))
+                return at;
+        }
+    }
+#endif
+    // Boyer-Moore-Horspool for the rest: the window's last byte, lowered,
+    // tells how far it may move.
+    const char last = m_word.back();
+    for (qsizetype end = start + length - 1; end < text.size();) {
+        const char c = lowerAscii(data[end]);
+        if (c == last && equalsFolded(data + end - length + 1, m_word))
+            return end - length + 1;
+        end += m_shift[uchar(c)];
+    }
+    return -1;
+}
+
+} // namespace traxo
