@@ -37,13 +37,18 @@ public:
     // No more files will come; the workers end after the last one.
     void finishListing();
 
-    // The verdict on the next file in list order; waits no longer than the
-    // check of that one file takes. Past the last file of a finished list,
+    // The verdict on the next file in list order. While it is not ready,
+    // the calling thread checks the next unclaimed files itself, so it waits
+    // no longer than two checks take. Past the last file of a finished list,
     // an empty result.
     EvaluationResult takeNext();
 
 private:
     void work();
+    // Whether a file may be claimed: listed, unclaimed and inside the window.
+    bool canClaim() const;
+    // Claims the next file and checks it with the lock released.
+    void checkClaimed(std::unique_lock<std::mutex> &lock);
 
     const Check m_check;
     const int m_window;

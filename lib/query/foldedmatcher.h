@@ -8,10 +8,11 @@
 
 namespace traxo {
 
-// Finds a word in bytes of any letter case without lowering a copy of them:
-// a Boyer-Moore-Horspool search that reads every byte through
-// lowerAscii(). Only ASCII letters fold; every other byte, those of UTF-8
-// sequences included, must match exactly.
+// Finds a word in bytes of any letter case without lowering a copy of them,
+// reading every byte through lowerAscii(): sixteen start positions at a time
+// where SSE2 is available, Boyer-Moore-Horspool elsewhere. Only ASCII letters
+// fold; every other byte, those of UTF-8 sequences included, must match
+// exactly.
 class FoldedMatcher
 {
 public:
