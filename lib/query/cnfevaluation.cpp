@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <vector>
@@ -570,6 +571,8 @@ struct StaticParams
     QStringList variableNames;
     QList<QList<CNFLiteralIndex>> variableLocations; // per variable index
     QList<Candidate> candidates;
+    // Per variable, in candidate order, the candidates it may be bound to.
+    std::vector<std::vector<int>> allowed;
     CandidateValues values;
     QList<QList<PreparedLiteral>> cnf;
 };
@@ -776,7 +779,9 @@ bool davisPutnam(const StaticParams &s, DynamicParams d, SearchBudget &budget, Q
         return true;
     }
     const bool unnamed = s.variableNames.at(variable).startsWith(QLatin1Char('@'));
-    for (int c = 0; c < s.candidates.size() && !budget.exhausted; ++c) {
+    for (const int c : s.allowed.at(size_t(variable))) {
+        if (budget.exhausted)
+            break;
         if (unnamed) {
             d.assignment[variable] = c;
             if (evaluateVariables(s, d, variable, budget, bindings))
@@ -882,6 +887,53 @@ bool bindIndependentVariables(const StaticParams &s, DynamicParams &d)
     return true;
 }
 
+// Whether every literal of the disjunction reads no variable but this one.
+bool namesOnly(const QList<PreparedLiteral> &disjunction, int variable)
+{
+    return std::all_of(disjunction.cbegin(), disjunction.cend(), [variable](const PreparedLiteral &literal) {
+        return (literal.left.kind != CNFOperand::Variable || literal.left.variable == variable)
+            && (literal.right.kind != CNFOperand::Variable || literal.right.variable == variable);
+    });
+}
+
+// The candidates a variable still to be searched may take: those that leave
+// no disjunction naming only this variable false. Every solution binds the
+// variable to one of them, so the search skips the rest without losing a
+// solution or changing which comes first; a selective test such as
+// "y:filename %matches *.dat" then spares a join over every candidate.
+// Variables bound already are not searched and get no list. False when a
+// variable can take no candidate at all: then nothing matches.
+bool restrictCandidates(StaticParams &s, DynamicParams d)
+{
+    const int candidates = int(s.candidates.size());
+    s.allowed.assign(size_t(s.variableNames.size()), {});
+    for (int v = 0; v < s.variableNames.size(); ++v) {
+        if (d.assignment.at(v) >= 0)
+            continue;
+        std::vector<int> &allowed = s.allowed[size_t(v)];
+        QList<int> own;
+        for (int i = 0; i < s.cnf.size(); ++i) {
+            if (namesOnly(s.cnf.at(i), v))
+                own.append(i);
+        }
+        for (int c = 0; c < candidates; ++c) {
+            d.assignment[v] = c;
+            const bool passes = std::all_of(own.cbegin(), own.cend(), [&](int i) {
+                const QList<PreparedLiteral> &disjunction = s.cnf.at(i);
+                return std::any_of(disjunction.cbegin(), disjunction.cend(), [&](const PreparedLiteral &literal) {
+                    return evaluateLiteral(s, d, literal) != EvaluationResult::False;
+                });
+            });
+            if (passes)
+                allowed.push_back(c);
+        }
+        d.assignment[v] = -1;
+        if (allowed.empty())
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 QHash<QString, ReturnValue> convertStepToHash(const Workflowstep &step)
@@ -945,6 +997,8 @@ bool evaluateCNF(const QList<Summary> &summaries, const ConjunctiveNormalForm &c
     d.assignment = QList<int>(s.variableNames.size(), -1);
 
     if (!bindIndependentVariables(s, d))
+        return false;
+    if (!restrictCandidates(s, d))
         return false;
     SearchBudget budget { maxTrials, false };
     const bool found = davisPutnam(s, d, budget, bindings);

@@ -162,6 +162,7 @@ private slots:
     void tooComplexQueryIsRefused();
     void wordThatMatchesNothingEndsTheSearch();
     void joinTooLargeToDecideGivesUp();
+    void ownTestsNarrowTheJoin();
     void matchesAnOpenedContainer();
     void freeWordsAgreeWithTheJoinedText_data();
     void freeWordsAgreeWithTheJoinedText();
@@ -467,6 +468,39 @@ void tst_CNFEvaluation::joinTooLargeToDecideGivesUp()
                                " && g:filetype == h:filetype && h:filetype != a:filetype");
     QVERIFY(!eight.matches({ step }, &bindings, &gaveUp));
     QVERIFY(gaveUp);
+}
+
+// Thirty steps of five files, only step 20's files "*.dat": a join over
+// every pair of 180 candidates would try about 21 000 bindings before step
+// 20, but y's own test leaves it five files to try.
+void tst_CNFEvaluation::ownTestsNarrowTheJoin()
+{
+    QList<Summary> steps;
+    for (int i = 0; i < 30; ++i) {
+        Summary step;
+        step.TagID = 1000 + i;
+        step.Title = QStringLiteral("step %1").arg(i);
+        for (int j = 0; j < 5; ++j) {
+            const QString type = i == 20 ? QStringLiteral("dat") : QStringLiteral("txt");
+            step.files << makeFile(5 * i + j, QStringLiteral("d%1_%2.%3").arg(i).arg(j).arg(type), type, j, "OutFile");
+        }
+        steps << step;
+    }
+    QHash<QString, QString> bindings;
+    bool gaveUp = true;
+    const TraxoFindQuery join("x:tagid == y:parentid y:filename %matches *.dat z:iswfs");
+    QVERIFY(evaluateCNF(steps, join.cnf(), bindings, &gaveUp, 5000));
+    QVERIFY(!gaveUp);
+    // The first solution in candidate order, as without the narrowing.
+    QCOMPARE(bindings,
+        (QHash<QString, QString> {
+            { "x", "workflowstep: step 20" }, { "y", "file: d20_0.dat" }, { "z", "workflowstep: step 0" } }));
+
+    // A variable that no candidate's own tests let through decides the
+    // search before it starts.
+    const TraxoFindQuery none("x:tagid == y:parentid y:filename %matches *.nosuch");
+    QVERIFY(!evaluateCNF(steps, none.cnf(), bindings, &gaveUp, 10));
+    QVERIFY(!gaveUp);
 }
 
 void tst_CNFEvaluation::matchesAnOpenedContainer()
