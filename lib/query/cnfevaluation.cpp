@@ -887,20 +887,29 @@ bool bindIndependentVariables(const StaticParams &s, DynamicParams &d)
     return true;
 }
 
-// Whether every literal of the disjunction reads no variable but this one.
+bool readsVariable(const PreparedLiteral &literal)
+{
+    return literal.left.kind == CNFOperand::Variable || literal.right.kind == CNFOperand::Variable;
+}
+
+// Whether the disjunction reads this variable and no other one.
 bool namesOnly(const QList<PreparedLiteral> &disjunction, int variable)
 {
-    return std::all_of(disjunction.cbegin(), disjunction.cend(), [variable](const PreparedLiteral &literal) {
-        return (literal.left.kind != CNFOperand::Variable || literal.left.variable == variable)
-            && (literal.right.kind != CNFOperand::Variable || literal.right.variable == variable);
-    });
+    const auto readsOther = [variable](const PreparedOperand &operand) {
+        return operand.kind == CNFOperand::Variable && operand.variable != variable;
+    };
+    return std::any_of(disjunction.cbegin(), disjunction.cend(), readsVariable)
+        && std::none_of(disjunction.cbegin(), disjunction.cend(),
+            [&](const PreparedLiteral &literal) { return readsOther(literal.left) || readsOther(literal.right); });
 }
 
 // The candidates a variable still to be searched may take: those that leave
-// no disjunction naming only this variable false. Every solution binds the
-// variable to one of them, so the search skips the rest without losing a
-// solution or changing which comes first; a selective test such as
-// "y:filename %matches *.dat" then spares a join over every candidate.
+// no disjunction naming only this variable false. The search would cut any
+// other candidate as soon as it bound it, so skipping them loses no solution
+// and changes none of the order; a selective test such as
+// "y:filename %matches *.dat" then spares a join over every candidate. As in
+// the search, a literal of constants alone is never evaluated and so never
+// makes its disjunction false.
 // Variables bound already are not searched and get no list. False when a
 // variable can take no candidate at all: then nothing matches.
 bool restrictCandidates(StaticParams &s, DynamicParams d)
@@ -921,7 +930,7 @@ bool restrictCandidates(StaticParams &s, DynamicParams d)
             const bool passes = std::all_of(own.cbegin(), own.cend(), [&](int i) {
                 const QList<PreparedLiteral> &disjunction = s.cnf.at(i);
                 return std::any_of(disjunction.cbegin(), disjunction.cend(), [&](const PreparedLiteral &literal) {
-                    return evaluateLiteral(s, d, literal) != EvaluationResult::False;
+                    return !readsVariable(literal) || evaluateLiteral(s, d, literal) != EvaluationResult::False;
                 });
             });
             if (passes)

@@ -297,6 +297,10 @@ void tst_CNFEvaluation::matching_data()
     QTest::addRow("a user attribute in brace form")
         << "f:user{reviewer} == ada" << true << QStringList { "f = file: notes.txt" };
     QTest::addRow("a flag binds the first step") << "f:iswfs" << true << QStringList { "f = " + convert };
+    // A literal of constants is never evaluated, so it never fails a binding.
+    QTest::addRow("constants never cut a branch") << "f:iswfs && 1 == 2" << true << QStringList { "f = " + convert };
+    QTest::addRow("a constant keeps a failing test's disjunction open")
+        << "f:filetype == nosuch || 1 == 2" << true << QStringList { "f = " + convert };
     QTest::addRow("first file larger than 1000 bytes")
         << "f:isfile && f:filesize > 1000" << true << QStringList { "f = file: raw.dat" };
     QTest::addRow("large sizes keep six digits") << "f:filesize == 123456789" << false << QStringList {};
