@@ -815,18 +815,27 @@ int truthRank(EvaluationResult result)
     return 2;
 }
 
+bool readsVariable(const PreparedLiteral &literal)
+{
+    return literal.left.kind == CNFOperand::Variable || literal.right.kind == CNFOperand::Variable;
+}
+
+bool readsOtherThan(const PreparedLiteral &literal, int variable)
+{
+    const auto other = [variable](const PreparedOperand &operand) {
+        return operand.kind == CNFOperand::Variable && operand.variable != variable;
+    };
+    return other(literal.left) || other(literal.right);
+}
+
 bool isIndependent(const StaticParams &s, int variable)
 {
     if (!s.variableNames.at(variable).startsWith(QLatin1Char('@')))
         return false;
-    for (const CNFLiteralIndex &at : s.variableLocations.at(variable)) {
-        const PreparedLiteral &literal = s.cnf.at(at.disjunctionIndex).at(at.literalIndex);
-        for (const PreparedOperand *operand : { &literal.left, &literal.right }) {
-            if (operand->kind == CNFOperand::Variable && operand->variable != variable)
-                return false;
-        }
-    }
-    return true;
+    const QList<CNFLiteralIndex> &locations = s.variableLocations.at(variable);
+    return std::none_of(locations.cbegin(), locations.cend(), [&](const CNFLiteralIndex &at) {
+        return readsOtherThan(s.cnf.at(at.disjunctionIndex).at(at.literalIndex), variable);
+    });
 }
 
 // An unnamed variable whose literals name no other variable (a free word, a
@@ -887,20 +896,12 @@ bool bindIndependentVariables(const StaticParams &s, DynamicParams &d)
     return true;
 }
 
-bool readsVariable(const PreparedLiteral &literal)
-{
-    return literal.left.kind == CNFOperand::Variable || literal.right.kind == CNFOperand::Variable;
-}
-
 // Whether the disjunction reads this variable and no other one.
 bool namesOnly(const QList<PreparedLiteral> &disjunction, int variable)
 {
-    const auto readsOther = [variable](const PreparedOperand &operand) {
-        return operand.kind == CNFOperand::Variable && operand.variable != variable;
-    };
     return std::any_of(disjunction.cbegin(), disjunction.cend(), readsVariable)
         && std::none_of(disjunction.cbegin(), disjunction.cend(),
-            [&](const PreparedLiteral &literal) { return readsOther(literal.left) || readsOther(literal.right); });
+            [variable](const PreparedLiteral &literal) { return readsOtherThan(literal, variable); });
 }
 
 // The candidates a variable still to be searched may take: those that leave

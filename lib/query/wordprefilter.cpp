@@ -196,7 +196,9 @@ bool WordPrefilter::mayMatch(TraxoParser &parser) const
 
 bool WordPrefilter::mayMatch(QByteArrayView container) const
 {
-    return m_disjunctions.isEmpty() || holdsCompressedSummary(container) || holdsEveryDisjunction(container);
+    // The words first: a container holding them needs no search for
+    // compressed summaries.
+    return m_disjunctions.isEmpty() || holdsEveryDisjunction(container) || holdsCompressedSummary(container);
 }
 
 bool WordPrefilter::holdsEveryDisjunction(QByteArrayView haystack) const
