@@ -293,4 +293,70 @@ SummaryReader::Attribute SummaryReader::parseAttribute(const QString &content)
     return readAttribute(content);
 }
 
+namespace {
+
+// The character of one reference without its "&" and ";", or a null char.
+char32_t decodeReference(QStringView name)
+{
+    if (name == u"amp")
+        return U'&';
+    if (name == u"lt")
+        return U'<';
+    if (name == u"gt")
+        return U'>';
+    if (name == u"quot")
+        return U'"';
+    if (name == u"apos")
+        return U'\'';
+    if (name.size() < 2 || name.front() != u'#')
+        return 0;
+    const bool hex = name.at(1) == u'x' || name.at(1) == u'X';
+    const QStringView digits = name.mid(hex ? 2 : 1);
+    if (digits.isEmpty() || digits.size() > 8)
+        return 0;
+    bool ok = false;
+    const uint code = digits.toUInt(&ok, hex ? 16 : 10);
+    // Signs and spaces pass toUInt; a reference has digits only.
+    for (QChar c : digits) {
+        const char16_t u = c.unicode();
+        const bool digit = u >= u'0' && u <= u'9';
+        const bool letter = (u >= u'a' && u <= u'f') || (u >= u'A' && u <= u'F');
+        if (!(digit || (hex && letter)))
+            return 0;
+    }
+    if (!ok || code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return 0;
+    return char32_t(code);
+}
+
+} // namespace
+
+QString SummaryReader::decodeText(QStringView text)
+{
+    if (!text.contains(u'&'))
+        return text.toString();
+    QString result;
+    result.reserve(text.size());
+    qsizetype i = 0;
+    while (i < text.size()) {
+        const qsizetype amp = text.indexOf(u'&', i);
+        if (amp < 0)
+            break;
+        result += text.mid(i, amp - i);
+        const qsizetype semicolon = text.indexOf(u';', amp + 1);
+        // Longest reference: "&#x10FFFF;" or "&#1114111;".
+        const char32_t c
+            = semicolon > amp && semicolon - amp <= 10 ? decodeReference(text.mid(amp + 1, semicolon - amp - 1)) : 0;
+        if (c == 0) {
+            result += u'&';
+            i = amp + 1;
+            continue;
+        }
+        result += QString::fromUcs4(&c, 1);
+        i = semicolon + 1;
+    }
+    result += text.mid(i);
+    return result;
+}
+
 } // namespace traxo

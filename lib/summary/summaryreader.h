@@ -52,6 +52,12 @@ public:
     FileSummary parseFile(const QString &content);
     UserAttributes parseUserAttributes(const QString &content);
     Attribute parseAttribute(const QString &content);
+
+    // The text a summary value stands for: the five predefined entities and
+    // numeric character references decoded once. Anything else that looks
+    // like a reference (an unknown name, a bad number) is kept as written, so
+    // a hand-written summary never loses text. Inverse of SummaryWriter::escape.
+    static QString decodeText(QStringView text);
 };
 
 } // namespace traxo

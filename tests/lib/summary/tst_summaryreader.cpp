@@ -1,4 +1,5 @@
 #include "summary/summaryreader.h"
+#include "summary/summarywriter.h"
 
 #include <QtTest>
 
@@ -42,6 +43,9 @@ private slots:
     void emptyElementGivesEmptyText();
     void attributeOnStartTagEndsTheStep();
     void entitiesAreKeptAsWritten();
+    void decodeText_data();
+    void decodeText();
+    void decodeTextInvertsTheWritersEscape();
     void userAttributes_data();
     void userAttributes();
     void laterWorkflowstepWins();
@@ -261,6 +265,37 @@ void tst_SummaryReader::entitiesAreKeptAsWritten()
         "</Attribute></UserAttributes>"));
     QCOMPARE(summary.Title, QStringLiteral("a &amp; b &lt;c&gt;"));
     QCOMPARE(summary.userAttributeValues.value("k"), QStringLiteral("R&amp;D &#x263A;"));
+}
+
+void tst_SummaryReader::decodeText_data()
+{
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<QString>("decoded");
+    QTest::addRow("predefined entities") << "A &amp; &lt;b&gt; &quot;q&quot; &apos;"
+                                         << "A & <b> \"q\" '";
+    QTest::addRow("decimal and hex references, astral too")
+        << "&#181;m &#x2192; &#X6E2C;&#x8A66; &#128512;" << QString::fromUtf8("µm → 測試 😀");
+    QTest::addRow("decoded once: an escaped entity stays an entity") << "&amp;amp; &amp;lt;"
+                                                                     << "&amp; &lt;";
+    QTest::addRow("unknown names and bare ampersands are kept") << "R&D &nbsp; a&b; &;"
+                                                                << "R&D &nbsp; a&b; &;";
+    QTest::addRow("references that name no character are kept") << "&#0; &#xD800; &#x110000; &#12a; &#x; &# 1; &#-5;"
+                                                                << "&#0; &#xD800; &#x110000; &#12a; &#x; &# 1; &#-5;";
+    QTest::addRow("an unterminated reference at the end") << "cost &amp"
+                                                          << "cost &amp";
+}
+
+void tst_SummaryReader::decodeText()
+{
+    QFETCH(QString, written);
+    QFETCH(QString, decoded);
+    QCOMPARE(SummaryReader::decodeText(written), decoded);
+}
+
+void tst_SummaryReader::decodeTextInvertsTheWritersEscape()
+{
+    const QString typed = QString::fromUtf8("A & <b>bold</b> \"q\" $5 Müller µm → 測試 &amp; \\ #\nline");
+    QCOMPARE(SummaryReader::decodeText(SummaryWriter::escape(typed)), typed);
 }
 
 void tst_SummaryReader::userAttributes_data()
