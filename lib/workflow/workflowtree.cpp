@@ -85,9 +85,10 @@ void WorkflowTree::fillTree(
         const int id = addTreeNode(parentId, *summary, traxofile, fileOnDisk);
         parentId = id;
         for (const FileSummary &file : summary->files) {
-            // A file is in the container when a marker holds it, whatever
-            // the step declared.
-            if (!file.Filename.endsWith(QLatin1String(".traxo")) || file.TagID < 0)
+            // Only a container the step declares as embedded is part of its
+            // history; a marker no summary claims is a stray file, and a
+            // declared file without a marker cannot be read.
+            if (!file.Filename.endsWith(QLatin1String(".traxo")) || !file.Embedded || file.TagID < 0)
                 continue;
             if (depth >= MaxNestingDepth) {
                 emitLog(QStringLiteral("embedded container \"%1\" lies deeper than %2 levels and is not unfolded\n")

@@ -37,9 +37,13 @@ FileSummary declare(const ContainerWriter::File &file)
     return declared;
 }
 
+// How a step holds the embedded container: declared as an embedded input,
+// declared but flagged as not embedded, or not declared at all.
+enum class Claim { Embedded, NotEmbedded, Undeclared };
+
 // One step titled title; with a non-empty embedded path the container there
 // is embedded as the input "inner.traxo".
-ContainerWriter::Section step(const QString &title, const QString &embedded = QString())
+ContainerWriter::Section step(const QString &title, const QString &embedded = QString(), Claim claim = Claim::Embedded)
 {
     QList<ContainerWriter::File> files;
     Summary summary;
@@ -47,7 +51,10 @@ ContainerWriter::Section step(const QString &title, const QString &embedded = QS
     summary.Tool = QStringLiteral("tool");
     if (!embedded.isEmpty()) {
         files.append(testcommon::embeddedFile(QStringLiteral("inner.traxo"), testcommon::readFile(embedded)));
-        summary.files.append(declare(files.last()));
+        if (claim != Claim::Undeclared)
+            summary.files.append(declare(files.last()));
+        if (claim == Claim::NotEmbedded)
+            summary.files.last().Embedded = false;
     }
     return testcommon::containerSection(title, files, SummaryWriter::writeSummaryUtf8(summary));
 }
@@ -125,7 +132,9 @@ QString tst_WorkflowTree::writeContainer(const QString &name, const QList<Contai
 
 void tst_WorkflowTree::unfoldsNestedContainers_data()
 {
-    // Steps oldest first; "B>" embeds the inner container in step B.
+    // Steps oldest first; "B>" embeds the inner container in step B, "B?"
+    // holds it in a marker the summary does not declare, "B-" declares it
+    // as not embedded.
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<QStringList>("innerSteps");
     QTest::addColumn<QString>("expected");
@@ -137,6 +146,10 @@ void tst_WorkflowTree::unfoldsNestedContainers_data()
     QTest::addRow("embedded in the oldest step")
         << QStringList { "A>", "B" } << QStringList { "X" } << "B<root A<B X<A";
     QTest::addRow("single step") << QStringList { "A" } << QStringList() << "A<root";
+    QTest::addRow("container in a marker no summary claims stays folded")
+        << QStringList { "A", "B?" } << QStringList { "X" } << "B<root A<B";
+    QTest::addRow("container declared as not embedded stays folded")
+        << QStringList { "A-", "B" } << QStringList { "X" } << "B<root A<B";
 }
 
 void tst_WorkflowTree::unfoldsNestedContainers()
@@ -150,14 +163,18 @@ void tst_WorkflowTree::unfoldsNestedContainers()
         innerSections.append(step(title));
     const QString inner = writeContainer(QStringLiteral("inner.traxo"), innerSections);
     QList<ContainerWriter::Section> sections;
-    for (const QString &title : steps)
-        sections.append(title.endsWith(QLatin1Char('>')) ? step(title.chopped(1), inner) : step(title));
+    const QHash<QChar, Claim> claims { { '>', Claim::Embedded }, { '?', Claim::Undeclared },
+        { '-', Claim::NotEmbedded } };
+    for (const QString &title : steps) {
+        const auto claim = claims.constFind(title.back());
+        sections.append(claim == claims.cend() ? step(title) : step(title.chopped(1), inner, *claim));
+    }
     const QString top = writeContainer(QStringLiteral("top.traxo"), sections);
 
     WorkflowTree tree;
     QVERIFY(tree.treeFromTraxoFile(top));
     QCOMPARE(shape(tree), expected);
-    QCOMPARE(tree.count(), steps.size() + (innerSteps.isEmpty() ? 0 : innerSteps.size()));
+    QCOMPARE(tree.count(), expected.count(QLatin1Char('<')));
     QCOMPARE(tree.parent(tree.root()), -1);
     QCOMPARE(tree.parent(1000), -2);
     for (int id : tree.nodeIds()) {
