@@ -10,9 +10,10 @@
 namespace traxo {
 
 // Best-first search over partial solutions of type P, which provides
-// isGoal(), expand(PriorityQueue<QSharedPointer<P>> &) and toString().
-// Goals come out cheapest first as long as the priorities P pushes never
-// overestimate what completing a path costs.
+// isGoal(), expand(PriorityQueue<QSharedPointer<P>> &, const
+// QSharedPointer<P> &self) and toString(). A path may push itself again to
+// make more children later. Goals come out cheapest first as long as the
+// priorities P pushes never overestimate what completing a path costs.
 //
 // The search space grows exponentially, so the search stops once it has
 // queued maxQueuedPaths paths: memory stays bounded whatever the input, and
@@ -54,7 +55,7 @@ public:
                 m_limitReached = true;
                 break;
             }
-            path->expand(queue);
+            path->expand(queue, path);
         }
         return results;
     }

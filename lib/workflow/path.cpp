@@ -1,7 +1,7 @@
 #include "workflow/path.h"
 
+#include "workflow/costmatrix.h"
 #include "workflow/pathexpander.h"
-#include "workflow/workflowtree.h"
 
 #include <algorithm>
 #include <limits>
@@ -25,79 +25,209 @@ int toPriority(float estimate)
 Path::Path(const PathExpander *expander)
     : m_expander(expander)
 {
-    m_assoc1.insert(NODE_ABOVE_ROOT, NODE_ABOVE_ROOT);
-    m_assoc2.insert(NODE_ABOVE_ROOT, NODE_ABOVE_ROOT);
     if (!expander)
         return;
-    m_remaining1 = expander->tree1().nodeIds();
-    m_remaining2 = expander->tree2().nodeIds();
+    m_partner1.assign(size_t(expander->count1()), PathExpander::Undecided);
+    m_partner2.assign(size_t(expander->count2()), PathExpander::Undecided);
+    m_undecided2 = expander->count2();
+    for (int i = 0; i < expander->count1(); ++i)
+        m_shares1 += expander->share1(i, m_partner2);
+    for (int j = 0; j < expander->count2(); ++j)
+        m_shares2 += expander->share2(j, m_partner1);
     // With nothing to decide in the first tree no association ever runs, so
     // the second tree's nodes are left unmatched here.
-    if (m_remaining1.isEmpty())
+    if (expander->count1() == 0)
         finish();
 }
 
-void Path::expand(PriorityQueue<QSharedPointer<Path>> &queue) const
+Path::Path(const Path &other)
+    : m_expander(other.m_expander)
+    , m_partner1(other.m_partner1)
+    , m_partner2(other.m_partner2)
+    , m_decidedLater(other.m_decidedLater)
+    , m_decided(other.m_decided)
+    , m_undecided2(other.m_undecided2)
+    , m_costs(other.m_costs)
+    , m_shares1(other.m_shares1)
+    , m_shares2(other.m_shares2)
 {
-    if (!m_expander || m_remaining1.isEmpty())
-        return;
-    const int x = m_remaining1.first();
-    auto push = [&](int y) {
-        auto child = QSharedPointer<Path>::create(*this);
-        child->associate(x, y);
-        const float estimate = child->m_costs + m_expander->heuristicCosts(child->m_remaining1, child->m_remaining2);
-        queue.push(child, toPriority(estimate));
-    };
-    for (int y : m_remaining2)
-        push(y);
-    push(NULL_NODE);
 }
 
-void Path::associate(int x, int y)
+Path::~Path() = default;
+
+bool Path::isGoal() const
 {
-    if (!m_expander)
+    return !m_expander || m_decided == m_expander->count1();
+}
+
+float Path::estimate() const
+{
+    if (isGoal())
+        return m_costs;
+    return m_costs + m_expander->heuristicCosts(m_shares1, m_shares2, m_expander->count1() - m_decided, m_undecided2);
+}
+
+void Path::shareChanges(int i, int j, float *change1, float *change2) const
+{
+    // Only nodes that could pair cheaply with i or j can lose their best
+    // partner; every other share stays as it is.
+    float d1 = -m_expander->share1(i, m_partner2);
+    float d2 = 0;
+    if (j >= 0) {
+        d2 -= m_expander->share2(j, m_partner1);
+        for (const PathExpander::Candidate &other : m_expander->cheap2(j)) {
+            if (other.index != i && m_partner1[size_t(other.index)] == PathExpander::Undecided)
+                d1 += m_expander->share1(other.index, m_partner2, j) - m_expander->share1(other.index, m_partner2);
+        }
+    }
+    for (const PathExpander::Candidate &other : m_expander->cheap1(i)) {
+        if (other.index != j && m_partner2[size_t(other.index)] == PathExpander::Undecided)
+            d2 += m_expander->share2(other.index, m_partner1, i) - m_expander->share2(other.index, m_partner1);
+    }
+    *change1 = d1;
+    *change2 = d2;
+}
+
+float Path::childEstimate(int j, bool *decidedLater) const
+{
+    const int i = m_expander->decisionOrder()[size_t(m_decided)];
+    if (m_decided + 1 == m_expander->count1()) {
+        // The last decision settles the whole matching: its cost is exact.
+        Path child(*this);
+        child.associate(i, j);
+        *decidedLater = !child.m_decidedLater.empty() && child.m_decidedLater.back() == i;
+        return child.m_costs;
+    }
+    const float costs = m_costs + m_expander->associationCosts(i, j, m_partner1, m_partner2, decidedLater);
+    float change1 = 0;
+    float change2 = 0;
+    shareChanges(i, j, &change1, &change2);
+    return costs
+        + m_expander->heuristicCosts(m_shares1 + change1, m_shares2 + change2, m_expander->count1() - m_decided - 1,
+            m_undecided2 - (j >= 0 ? 1 : 0));
+}
+
+void Path::expand(PriorityQueue<QSharedPointer<Path>> &queue, const QSharedPointer<Path> &self)
+{
+    if (isGoal())
         return;
-    m_assoc1.insert(x, y);
-    if (y != NULL_NODE)
-        m_assoc2.insert(y, x);
-    m_remaining1.removeOne(x);
-    m_remaining2.removeOne(y);
-    m_costs += m_expander->costForAssociation(x, y, m_assoc1, m_assoc2);
-    // Only the nodes whose penalty is put off are kept: most paths then hold
-    // an empty hash, which allocates nothing.
-    if (m_expander->calcParentCostsLater(x, y, m_assoc1, m_assoc2))
-        m_parentCostsLater.insert(x, true);
-    if (m_remaining1.isEmpty())
+    if (!m_children) {
+        m_children = std::make_unique<std::vector<Child>>();
+        m_children->reserve(size_t(m_undecided2) + 1);
+        bool later = false;
+        for (int j = 0; j < m_expander->count2(); ++j) {
+            if (m_partner2[size_t(j)] == PathExpander::Undecided) {
+                const float estimate = childEstimate(j, &later);
+                m_children->push_back({ estimate, later, j });
+            }
+        }
+        const float estimate = childEstimate(PathExpander::Unmatched, &later);
+        m_children->push_back({ estimate, later, PathExpander::Unmatched });
+        // Among equal estimates a pair whose parents already agree goes
+        // first: a put-off penalty may still come.
+        std::stable_sort(m_children->begin(), m_children->end(), [](const Child &a, const Child &b) {
+            const int pa = toPriority(a.estimate);
+            const int pb = toPriority(b.estimate);
+            return pa != pb ? pa < pb : (!a.decidedLater && b.decidedLater);
+        });
+        m_nextChild = 0;
+    }
+
+    const Child next = (*m_children)[m_nextChild++];
+    auto child = QSharedPointer<Path>::create(*this);
+    child->associate(m_expander->decisionOrder()[size_t(m_decided)], next.partner);
+    queue.push(child, toPriority(next.estimate), child->m_decided);
+    if (m_nextChild < m_children->size())
+        queue.push(self, toPriority((*m_children)[m_nextChild].estimate), m_decided);
+    else
+        m_children.reset();
+}
+
+void Path::associate(int i, int j)
+{
+    bool later = false;
+    m_costs += m_expander->associationCosts(i, j, m_partner1, m_partner2, &later);
+    if (later)
+        m_decidedLater.push_back(i);
+    float change1 = 0;
+    float change2 = 0;
+    shareChanges(i, j, &change1, &change2);
+    m_shares1 += change1;
+    m_shares2 += change2;
+    m_partner1[size_t(i)] = j;
+    if (j >= 0) {
+        m_partner2[size_t(j)] = i;
+        --m_undecided2;
+    }
+    ++m_decided;
+    if (m_decided == m_expander->count1())
         finish();
 }
 
 void Path::finish()
 {
-    m_costs += m_expander->costForUnmatchedNodes(m_remaining2.size());
-    for (int y : std::as_const(m_remaining2))
-        m_assoc2.insert(y, NULL_NODE);
-    m_remaining2.clear();
-    m_costs += m_expander->calcMissingParentCosts(m_parentCostsLater, m_assoc1, m_assoc2);
+    m_costs += float(m_undecided2) * m_expander->matrix().costsUnmatchedNode();
+    for (int &partner : m_partner2) {
+        if (partner == PathExpander::Undecided)
+            partner = PathExpander::Unmatched;
+    }
+    m_undecided2 = 0;
+    m_shares1 = m_shares2 = 0;
+    for (int i : m_decidedLater) {
+        if (m_expander->parentChanged(i, m_partner1, m_partner2))
+            m_costs += m_expander->matrix().costsWrongParent();
+    }
+}
+
+QHash<int, int> Path::assoc1() const
+{
+    QHash<int, int> assoc { { NODE_ABOVE_ROOT, NODE_ABOVE_ROOT } };
+    if (!m_expander)
+        return assoc;
+    const CostMatrix &matrix = m_expander->matrix();
+    for (size_t i = 0; i < m_partner1.size(); ++i) {
+        const int partner = m_partner1[i];
+        if (partner != PathExpander::Undecided)
+            assoc.insert(matrix.ids1().at(qsizetype(i)), partner >= 0 ? matrix.ids2().at(partner) : NULL_NODE);
+    }
+    return assoc;
+}
+
+QHash<int, int> Path::assoc2() const
+{
+    QHash<int, int> assoc { { NODE_ABOVE_ROOT, NODE_ABOVE_ROOT } };
+    if (!m_expander)
+        return assoc;
+    const CostMatrix &matrix = m_expander->matrix();
+    for (size_t j = 0; j < m_partner2.size(); ++j) {
+        const int partner = m_partner2[j];
+        if (partner != PathExpander::Undecided)
+            assoc.insert(matrix.ids2().at(qsizetype(j)), partner >= 0 ? matrix.ids1().at(partner) : NULL_NODE);
+    }
+    return assoc;
 }
 
 bool Path::parentChanged(int node, TreeId tree) const
 {
-    if (!m_expander)
+    if (!m_expander || !isGoal())
         return false;
-    if (tree == FirstTree)
-        return m_assoc1.contains(node) && m_expander->parentChanged(node, m_assoc1, m_assoc2);
-    const auto partner = m_assoc2.constFind(node);
-    return partner != m_assoc2.cend() && m_expander->parentChanged(partner.value(), m_assoc1, m_assoc2);
+    int i = m_expander->matrix().index1(node);
+    if (tree == SecondTree) {
+        const int j = m_expander->matrix().index2(node);
+        i = j < 0 ? -1 : m_partner2[size_t(j)];
+    }
+    return i >= 0 && m_expander->parentChanged(i, m_partner1, m_partner2);
 }
 
 QString Path::toString() const
 {
-    QList<int> keys = m_assoc1.keys();
+    const QHash<int, int> assoc = assoc1();
+    QList<int> keys = assoc.keys();
     std::sort(keys.begin(), keys.end());
     QString text = QStringLiteral("costs %1:").arg(double(m_costs));
     for (int x : std::as_const(keys)) {
         if (x != NODE_ABOVE_ROOT)
-            text += QStringLiteral(" %1-%2").arg(x).arg(m_assoc1.value(x));
+            text += QStringLiteral(" %1-%2").arg(x).arg(assoc.value(x));
     }
     return text;
 }

@@ -5,55 +5,85 @@
 #include "workflow/treeid.h"
 
 #include <QHash>
-#include <QList>
 #include <QSharedPointer>
 #include <QString>
+
+#include <memory>
+#include <vector>
 
 namespace traxo {
 
 class PathExpander;
 
-// A partial matching of two trees: the nodes decided so far with their
-// partners, the nodes still to decide (in id order) and the cost so far.
-// Nodes of the first tree are decided one at a time; once none is left the
-// rest of the second tree is unmatched and the path has reached the goal.
+// A partial matching of two trees: the first tree's nodes decided so far
+// (in the expander's decision order) with their partners, and the cost so
+// far. Once every first-tree node is decided, the second tree's undecided
+// nodes are unmatched and the path has reached the goal.
+//
+// A path makes its children one at a time, cheapest estimate first: it
+// pushes the next child and itself again with the estimate of the child
+// after that, so the queue holds two entries per expansion instead of one
+// per candidate partner.
 class Path
 {
 public:
-    // Every node undecided, the roots' parents matched with each other. The
-    // expander must outlive the path; without one the path cannot grow.
+    // Every node undecided. The expander must outlive the path; without one
+    // the path cannot grow.
     explicit Path(const PathExpander *expander);
+    // Copies the matching, not the children made so far.
+    Path(const Path &other);
+    Path &operator=(const Path &) = delete;
+    ~Path();
 
-    // Pushes one child per choice for the next first-tree node: each
-    // undecided second-tree node, then no partner.
-    void expand(PriorityQueue<QSharedPointer<Path>> &queue) const;
-    void associate(int x, int y);
-    bool isGoal() const { return m_remaining1.isEmpty(); }
+    // Pushes the next child (self is this path, to be pushed again while
+    // more children are left).
+    void expand(PriorityQueue<QSharedPointer<Path>> &queue, const QSharedPointer<Path> &self);
+    bool isGoal() const;
+    // The number of first-tree nodes decided.
+    int depth() const { return m_decided; }
+    float costs() const { return m_costs; }
+    // The cost so far plus a bound of the rest that never overestimates.
+    float estimate() const;
+
+    // By node id, with NODE_ABOVE_ROOT matched with itself; a decided node
+    // without partner maps to NULL_NODE, an undecided one is missing.
+    QHash<int, int> assoc1() const;
+    QHash<int, int> assoc2() const;
     // tree FirstTree: node is a first-tree node; SecondTree: the node's
     // partner is looked at. False for nodes not decided or unmatched.
     bool parentChanged(int node, TreeId tree) const;
-
-    float costs() const { return m_costs; }
-    QHash<int, int> assoc1() const { return m_assoc1; }
-    QHash<int, int> assoc2() const { return m_assoc2; }
-    // The first-tree nodes whose parent penalty is decided at the goal.
-    QHash<int, bool> parentCostsLater() const { return m_parentCostsLater; }
-    QList<int> remaining1() const { return m_remaining1; }
-    QList<int> remaining2() const { return m_remaining2; }
 
     // The pairs and the cost, for diagnostics.
     QString toString() const;
 
 private:
+    struct Child
+    {
+        float estimate;
+        bool decidedLater;
+        int partner;
+    };
+
+    // The change of the two share sums when i is paired with j (or left
+    // unmatched for j < 0).
+    void shareChanges(int i, int j, float *change1, float *change2) const;
+    float childEstimate(int j, bool *decidedLater) const;
+    void associate(int i, int j);
     void finish();
 
     const PathExpander *m_expander;
-    QHash<int, int> m_assoc1;
-    QHash<int, int> m_assoc2;
-    QHash<int, bool> m_parentCostsLater;
-    QList<int> m_remaining1;
-    QList<int> m_remaining2;
+    std::vector<int> m_partner1;
+    std::vector<int> m_partner2;
+    // First-tree nodes whose parent penalty is decided at the goal.
+    std::vector<int> m_decidedLater;
+    int m_decided = 0;
+    int m_undecided2 = 0;
     float m_costs = 0;
+    float m_shares1 = 0;
+    float m_shares2 = 0;
+    // The children not pushed yet, cheapest first; made at the first expansion.
+    std::unique_ptr<std::vector<Child>> m_children;
+    size_t m_nextChild = 0;
 };
 
 } // namespace traxo

@@ -1,95 +1,159 @@
 #include "workflow/pathexpander.h"
 
 #include "workflow/costmatrix.h"
-#include "workflow/treeid.h"
 #include "workflow/workflowtree.h"
+
+#include <QQueue>
 
 #include <algorithm>
 
 namespace traxo {
 
+namespace {
+
+std::vector<int> parentIndices(const WorkflowTree &tree, const QList<int> &ids, const QHash<int, int> &index)
+{
+    std::vector<int> parents;
+    parents.reserve(size_t(ids.size()));
+    for (int id : ids) {
+        const int parent = tree.parent(id);
+        parents.push_back(parent == -1 ? PathExpander::AboveRoot : index.value(parent, PathExpander::NoAncestor));
+    }
+    return parents;
+}
+
+} // namespace
+
 PathExpander::PathExpander(const WorkflowTree &tree1, const WorkflowTree &tree2, const CostMatrix &matrix)
-    : m_tree1(tree1)
-    , m_tree2(tree2)
-    , m_matrix(matrix)
+    : m_matrix(matrix)
 {
-}
+    const QList<int> &ids1 = matrix.ids1();
+    const QList<int> &ids2 = matrix.ids2();
+    QHash<int, int> index1;
+    QHash<int, int> index2;
+    for (int i = 0; i < ids1.size(); ++i)
+        index1.insert(ids1.at(i), i);
+    for (int j = 0; j < ids2.size(); ++j)
+        index2.insert(ids2.at(j), j);
+    m_parent1 = parentIndices(tree1, ids1, index1);
+    m_parent2 = parentIndices(tree2, ids2, index2);
 
-float PathExpander::costForAssociation(int x, int y, const QHash<int, int> &assoc1, const QHash<int, int> &assoc2) const
-{
-    const float c = m_matrix.costs(x, y);
-    if (x == NULL_NODE || y == NULL_NODE)
-        return c;
-    const int p1 = m_tree1.parent(x);
-    const int p2 = m_tree2.parent(y);
-    // An undecided parent counts as unmatched: its pair is checked at the end.
-    if (assoc1.value(p1, NULL_NODE) == NULL_NODE || assoc2.value(p2, NULL_NODE) == NULL_NODE)
-        return c;
-    if (p1 == UNKNOWN_NODE || p2 == UNKNOWN_NODE || assoc1.value(p1) != p2)
-        return c + m_matrix.costsWrongParent();
-    return c;
-}
-
-bool PathExpander::calcParentCostsLater(
-    int x, int y, const QHash<int, int> &assoc1, const QHash<int, int> &assoc2) const
-{
-    if (x == NULL_NODE || y == NULL_NODE)
-        return false;
-    return assoc1.value(m_tree1.parent(x), NULL_NODE) == NULL_NODE
-        || assoc2.value(m_tree2.parent(y), NULL_NODE) == NULL_NODE;
-}
-
-float PathExpander::costForUnmatchedNodes(qsizetype count) const
-{
-    return float(count) * m_matrix.costsUnmatchedNode();
-}
-
-float PathExpander::calcMissingParentCosts(
-    const QHash<int, bool> &parentCostsLater, const QHash<int, int> &assoc1, const QHash<int, int> &assoc2) const
-{
-    float sum = 0;
-    for (auto later = parentCostsLater.cbegin(); later != parentCostsLater.cend(); ++later) {
-        if (later.value() && parentChanged(later.key(), assoc1, assoc2))
-            sum += m_matrix.costsWrongParent();
+    // Breadth-first from the roots; nodes no root reaches (hand-made
+    // circles, missing parents) follow in id order.
+    std::vector<char> placed(m_parent1.size(), 0);
+    QQueue<int> queue;
+    for (int i = 0; i < count1(); ++i) {
+        if (m_parent1[size_t(i)] == AboveRoot)
+            queue.enqueue(i);
     }
-    return sum;
+    while (!queue.isEmpty()) {
+        const int i = queue.dequeue();
+        if (placed[size_t(i)])
+            continue;
+        placed[size_t(i)] = 1;
+        m_order.push_back(i);
+        for (int child : tree1.children(ids1.at(i)))
+            queue.enqueue(index1.value(child));
+    }
+    for (int i = 0; i < count1(); ++i) {
+        if (!placed[size_t(i)])
+            m_order.push_back(i);
+    }
+
+    const float bothUnmatched = 2 * matrix.costsUnmatchedNode();
+    m_cheap1.resize(size_t(count1()));
+    m_cheap2.resize(size_t(count2()));
+    for (int i = 0; i < count1(); ++i) {
+        for (int j = 0; j < count2(); ++j) {
+            const float c = matrix.costsAt(i, j);
+            if (c < bothUnmatched) {
+                m_cheap1[size_t(i)].push_back({ c, j });
+                m_cheap2[size_t(j)].push_back({ c, i });
+            }
+        }
+    }
+    const auto cheaper = [](const Candidate &a, const Candidate &b) { return a.costs < b.costs; };
+    for (auto &list : m_cheap1)
+        std::stable_sort(list.begin(), list.end(), cheaper);
+    for (auto &list : m_cheap2)
+        std::stable_sort(list.begin(), list.end(), cheaper);
 }
 
-int PathExpander::matchedAncestor(const WorkflowTree &tree, int node, const QHash<int, int> &assoc)
+float PathExpander::associationCosts(
+    int i, int j, const std::vector<int> &partner1, const std::vector<int> &partner2, bool *decidedLater) const
 {
-    int ancestor = tree.parent(node);
-    for (int steps = 0; steps <= tree.count(); ++steps) {
-        const auto partner = assoc.constFind(ancestor);
-        if (partner == assoc.cend() || partner.value() != NULL_NODE)
+    *decidedLater = false;
+    if (j < 0)
+        return m_matrix.costsUnmatchedNode();
+    const float c = m_matrix.costsAt(i, j);
+    const int p1 = m_parent1[size_t(i)];
+    const int p2 = m_parent2[size_t(j)];
+    // A parent counts as matched once it has a partner; an unmatched or
+    // undecided one moves the check to the end, against the nearest
+    // matched ancestors.
+    const int partnerOfP1 = p1 == AboveRoot ? AboveRoot : p1 >= 0 ? partner1[size_t(p1)] : Undecided;
+    const bool p2Matched = p2 == AboveRoot || (p2 >= 0 && partner2[size_t(p2)] >= 0);
+    if ((partnerOfP1 < 0 && partnerOfP1 != AboveRoot) || !p2Matched) {
+        *decidedLater = true;
+        return c;
+    }
+    return partnerOfP1 == p2 ? c : c + m_matrix.costsWrongParent();
+}
+
+int PathExpander::matchedAncestor(const std::vector<int> &parents, int node, const std::vector<int> &partner)
+{
+    int ancestor = parents[size_t(node)];
+    for (size_t steps = 0; steps <= parents.size(); ++steps) {
+        if (ancestor < 0 || partner[size_t(ancestor)] != Unmatched)
             return ancestor;
-        ancestor = tree.parent(ancestor);
+        ancestor = parents[size_t(ancestor)];
     }
-    return UNKNOWN_NODE;
+    return NoAncestor;
 }
 
-bool PathExpander::parentChanged(int node, const QHash<int, int> &assoc1, const QHash<int, int> &assoc2) const
+bool PathExpander::parentChanged(int i, const std::vector<int> &partner1, const std::vector<int> &partner2) const
 {
-    const int partner = assoc1.value(node, NULL_NODE);
-    if (node < 0 || partner < 0 || !m_tree1.contains(node) || !m_tree2.contains(partner))
+    const int j = partner1[size_t(i)];
+    if (j < 0)
         return false;
-    const int ancestor1 = matchedAncestor(m_tree1, node, assoc1);
-    const int ancestor2 = matchedAncestor(m_tree2, partner, assoc2);
-    return ancestor1 == UNKNOWN_NODE || assoc1.value(ancestor1, UNKNOWN_NODE) != ancestor2;
+    const int ancestor1 = matchedAncestor(m_parent1, i, partner1);
+    const int ancestor2 = matchedAncestor(m_parent2, j, partner2);
+    if (ancestor1 == NoAncestor || ancestor2 == NoAncestor)
+        return true;
+    return (ancestor1 == AboveRoot ? AboveRoot : partner1[size_t(ancestor1)]) != ancestor2;
 }
 
-float PathExpander::heuristicCosts(const QList<int> &remaining1, const QList<int> &remaining2) const
+float PathExpander::share(const std::vector<Candidate> &candidates, const std::vector<int> &partner, int skip)
 {
-    const bool firstShorter = remaining1.size() < remaining2.size();
-    const QList<int> &shorter = firstShorter ? remaining1 : remaining2;
-    const QList<int> &longer = firstShorter ? remaining2 : remaining1;
-    float h = costForUnmatchedNodes(longer.size() - shorter.size());
-    for (int s : shorter) {
-        float cheapest = m_matrix.costsUnmatchedNode();
-        for (int l : longer)
-            cheapest = std::min(cheapest, firstShorter ? m_matrix.costs(s, l) : m_matrix.costs(l, s));
-        h += cheapest;
+    for (const Candidate &candidate : candidates) {
+        if (candidate.index != skip && partner[size_t(candidate.index)] == Undecided)
+            return candidate.costs / 2;
     }
-    return h;
+    return CostMatrix::UnmatchedNodeCosts;
+}
+
+float PathExpander::share1(int i, const std::vector<int> &partner2, int skip2) const
+{
+    return share(m_cheap1[size_t(i)], partner2, skip2);
+}
+
+float PathExpander::share2(int j, const std::vector<int> &partner1, int skip1) const
+{
+    return share(m_cheap2[size_t(j)], partner1, skip1);
+}
+
+float PathExpander::heuristicCosts(float sum1, float sum2, int count1, int count2) const
+{
+    // Every node pays at least its share, whether paired or unmatched. And
+    // with m pairs, the nodes of one tree pay their pairs plus 15 for each
+    // unmatched node twice over (the other tree has as many more unmatched
+    // ones), beyond 15 for every node the other tree has in excess; a share
+    // is at most half of either, which gives the two one-sided bounds.
+    const float unmatched = m_matrix.costsUnmatchedNode();
+    const float both = sum1 + sum2;
+    const float fromFirst = 2 * sum1 + unmatched * float(count2 - count1);
+    const float fromSecond = 2 * sum2 + unmatched * float(count1 - count2);
+    return std::max({ both, fromFirst, fromSecond, 0.0f });
 }
 
 } // namespace traxo

@@ -1,8 +1,9 @@
 #ifndef TRAXO_PATHEXPANDER_H
 #define TRAXO_PATHEXPANDER_H
 
-#include <QHash>
 #include <QList>
+
+#include <vector>
 
 namespace traxo {
 
@@ -15,41 +16,70 @@ class WorkflowTree;
 // not partners (the roots' common parent NODE_ABOVE_ROOT always is).
 // Unmatched nodes pay no parent penalty: they have no parent to agree on.
 //
+// Nodes are handled by index (see CostMatrix). A partner table holds, per
+// node, Undecided, Unmatched or the partner's index.
+//
 // Holds references only: the trees and the matrix must outlive it.
 class PathExpander
 {
 public:
+    static constexpr int Undecided = -1;
+    static constexpr int Unmatched = -2;
+    // Parent indices: the roots' parent, and a parent that is not in the
+    // tree or a walk up that runs in a circle.
+    static constexpr int AboveRoot = -1;
+    static constexpr int NoAncestor = -2;
+
     PathExpander(const WorkflowTree &tree1, const WorkflowTree &tree2, const CostMatrix &matrix);
 
-    const WorkflowTree &tree1() const { return m_tree1; }
-    const WorkflowTree &tree2() const { return m_tree2; }
     const CostMatrix &matrix() const { return m_matrix; }
+    int count1() const { return int(m_parent1.size()); }
+    int count2() const { return int(m_parent2.size()); }
+    // The first tree's nodes in the order the search decides them: parents
+    // before children, so that most parent penalties are known at once.
+    const std::vector<int> &decisionOrder() const { return m_order; }
 
-    // The cost of pairing x with y (either may be NULL_NODE) given the
-    // decisions so far; the parent penalty is charged here only when both
-    // parents are already matched.
-    float costForAssociation(int x, int y, const QHash<int, int> &assoc1, const QHash<int, int> &assoc2) const;
-    // True when the parent penalty of the pair x, y can only be decided at
-    // the end, because a parent is unmatched or not decided yet.
-    bool calcParentCostsLater(int x, int y, const QHash<int, int> &assoc1, const QHash<int, int> &assoc2) const;
-    float costForUnmatchedNodes(qsizetype count) const;
-    // At the goal: the penalties of the pairs whose decision was put off.
-    float calcMissingParentCosts(
-        const QHash<int, bool> &parentCostsLater, const QHash<int, int> &assoc1, const QHash<int, int> &assoc2) const;
-    // Whether the nearest matched ancestors of a first-tree node and of its
-    // partner are not partners; false for unmatched or unknown nodes.
-    bool parentChanged(int node, const QHash<int, int> &assoc1, const QHash<int, int> &assoc2) const;
-    // A lower bound of what deciding the remaining nodes costs.
-    float heuristicCosts(const QList<int> &remaining1, const QList<int> &remaining2) const;
+    // What pairing i with j (Unmatched for none) adds now, and whether the
+    // pair's parent penalty must wait for the end because a parent is
+    // unmatched or not decided yet.
+    float associationCosts(
+        int i, int j, const std::vector<int> &partner1, const std::vector<int> &partner2, bool *decidedLater) const;
+    // At the goal: whether the nearest matched ancestors of first-tree node
+    // i and of its partner are not partners; false for an unmatched i.
+    bool parentChanged(int i, const std::vector<int> &partner1, const std::vector<int> &partner2) const;
+
+    // The lower bound of what the undecided nodes cost is built from one
+    // share per node: half the cheapest pair it can still join, at most the
+    // cost of staying unmatched. share1(i) looks among the undecided nodes
+    // of the second tree, leaving out skip2; share2(j) likewise.
+    float share1(int i, const std::vector<int> &partner2, int skip2 = -1) const;
+    float share2(int j, const std::vector<int> &partner1, int skip1 = -1) const;
+    struct Candidate
+    {
+        float costs;
+        int index;
+    };
+    // Per node, the other tree's nodes whose pair costs less than leaving
+    // both unmatched, cheapest first: only these can lower a share, so only
+    // their shares change when the node is decided.
+    const std::vector<Candidate> &cheap1(int i) const { return m_cheap1[size_t(i)]; }
+    const std::vector<Candidate> &cheap2(int j) const { return m_cheap2[size_t(j)]; }
+    // The bound from the shares of the undecided nodes (sum1 over the first
+    // tree's count1 nodes, sum2 over the second's count2).
+    float heuristicCosts(float sum1, float sum2, int count1, int count2) const;
 
 private:
-    // The nearest ancestor of node that is not unmatched, NODE_ABOVE_ROOT at
-    // the top; bounded by the tree's size so hand-made cycles end.
-    static int matchedAncestor(const WorkflowTree &tree, int node, const QHash<int, int> &assoc);
+    // The nearest ancestor that is not unmatched: an index, AboveRoot, or
+    // NoAncestor when the walk leaves the tree or runs in a circle.
+    static int matchedAncestor(const std::vector<int> &parents, int node, const std::vector<int> &partner);
+    static float share(const std::vector<Candidate> &candidates, const std::vector<int> &partner, int skip);
 
-    const WorkflowTree &m_tree1;
-    const WorkflowTree &m_tree2;
     const CostMatrix &m_matrix;
+    std::vector<int> m_parent1;
+    std::vector<int> m_parent2;
+    std::vector<int> m_order;
+    std::vector<std::vector<Candidate>> m_cheap1;
+    std::vector<std::vector<Candidate>> m_cheap2;
 };
 
 } // namespace traxo

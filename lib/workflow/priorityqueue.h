@@ -10,15 +10,17 @@
 namespace traxo {
 
 // A binary min-heap of items with integer priorities. Among equal priorities
-// the item pushed last leaves first, so a best-first search follows one
-// promising path to its end before it turns to an equally good one.
+// the item of the higher rank leaves first, and among equal ranks the item
+// pushed last, so a best-first search that ranks paths by their length
+// follows one promising path to its end before it turns to an equally good
+// one.
 template<typename T>
 class PriorityQueue
 {
 public:
-    void push(const T &item, int priority)
+    void push(const T &item, int priority, int rank = 0)
     {
-        m_heap.push_back(Entry { item, priority, m_pushed++ });
+        m_heap.push_back(Entry { item, priority, rank, m_pushed++ });
         std::push_heap(m_heap.begin(), m_heap.end(), &Entry::leavesLater);
     }
 
@@ -50,13 +52,16 @@ private:
     {
         T item;
         int priority;
+        int rank;
         quint64 sequence;
 
         // The heap algorithms keep the "largest" entry on top, so the entry
         // that must leave first compares largest.
         static bool leavesLater(const Entry &a, const Entry &b)
         {
-            return a.priority != b.priority ? a.priority > b.priority : a.sequence < b.sequence;
+            if (a.priority != b.priority)
+                return a.priority > b.priority;
+            return a.rank != b.rank ? a.rank < b.rank : a.sequence < b.sequence;
         }
     };
 

@@ -5,8 +5,6 @@
 #include "workflow/path.h"
 #include "workflow/pathexpander.h"
 
-#include <algorithm>
-
 namespace traxo {
 
 TraxoDiff::TraxoDiff(
@@ -31,10 +29,12 @@ QList<TraxoDiffResult> TraxoDiff::findBestMatches(int n)
 
     if (!canFinish()) {
         m_limitReached = true;
-        emitLog(QStringLiteral("trees of %1 and %2 steps are too large to compare within %3 queued paths\n")
+        emitLog(QStringLiteral("trees of %1 and %2 steps are too large to compare (at most %3 queued paths "
+                               "and %4 pairs of steps)\n")
                     .arg(m_tree1.count())
                     .arg(m_tree2.count())
-                    .arg(m_maxQueuedPaths),
+                    .arg(m_maxQueuedPaths)
+                    .arg(MaxMatrixEntries),
             LogWarning);
         return results;
     }
@@ -60,15 +60,12 @@ QList<TraxoDiffResult> TraxoDiff::findBestMatches(int n)
 
 bool TraxoDiff::canFinish() const
 {
-    // Deciding the k-th node of the first tree queues one path per undecided
-    // node of the second tree plus one; the search checks its bound before
-    // each decision, the last one included.
-    const qint64 count1 = m_tree1.count();
-    const qint64 count2 = m_tree2.count();
-    quint64 queued = 1;
-    for (qint64 k = 0; k + 1 < count1 && queued < m_maxQueuedPaths; ++k)
-        queued += quint64(std::max<qint64>(count2 - k, 0) + 1);
-    return count1 == 0 || queued < m_maxQueuedPaths;
+    // Every expansion queues one child and the path itself again, so the
+    // most direct route to a goal queues two paths per first-tree node. The
+    // cost matrix holds a float per pair of nodes.
+    const quint64 count1 = quint64(m_tree1.count());
+    const quint64 count2 = quint64(m_tree2.count());
+    return 1 + 2 * count1 < m_maxQueuedPaths && count1 * count2 <= MaxMatrixEntries;
 }
 
 TraxoDiffResult TraxoDiff::findBestMatch()

@@ -13,14 +13,20 @@ class Path;
 class WorkflowstepCosts;
 
 // Finds the cheapest matchings between the steps of two workflow trees by a
-// best-first search over partial matchings. The search is exponential in the
-// number of steps; it gives up after a bounded number of queued paths and
-// says so in the log, returning the matchings found until then.
+// best-first search over partial matchings. The estimate makes comparisons
+// of similar histories (re-runs, edits) take a few paths per step, but the
+// search stays exponential at worst; it gives up after a bounded number of
+// queued paths and says so in the log, returning the matchings found until
+// then.
 class TraxoDiff : public LogSource
 {
     Q_OBJECT
 
 public:
+    // Trees whose pairs of steps are more than this are not compared: the
+    // cost matrix would take more than 64 MB.
+    static constexpr quint64 MaxMatrixEntries = 16 * 1024 * 1024;
+
     // costs is not owned and must outlive the searches; it may be null until
     // setCosts() is called.
     TraxoDiff(
@@ -48,8 +54,8 @@ public:
 
 private:
     // False when even the most direct path to a complete matching would
-    // queue more paths than allowed: the search is then not started, which
-    // also spares building a cost matrix for every pair of two huge trees.
+    // queue more paths than allowed, or the cost matrix would be too large:
+    // the search is then not started.
     bool canFinish() const;
     TraxoDiffResult convertPath(const Path &path) const;
 

@@ -124,6 +124,59 @@ QString randomTree(QRandomGenerator &random, int size)
     return words.join(QLatin1Char(' '));
 }
 
+// A copy of a random tree with a few edits, the way a re-run differs: a
+// title or tool changed, a step moved below another, a step added or gone.
+QString editedTree(QRandomGenerator &random, const QString &spec)
+{
+    QStringList words = spec.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (int edits = random.bounded(3); edits >= 0 && !words.isEmpty(); --edits) {
+        const int id = random.bounded(int(words.size()));
+        QStringList parts = words.at(id).split(QLatin1Char(':'));
+        switch (random.bounded(4)) {
+        case 0:
+            parts[0] = QString(QChar(u'A' + random.bounded(4)));
+            break;
+        case 1:
+            parts[2] = QStringLiteral("edited");
+            break;
+        case 2:
+            parts[1] = id == 0 ? QStringLiteral("-") : QString::number(random.bounded(id));
+            break;
+        default:
+            if (words.size() < 6)
+                words.append(QStringLiteral("N:%1:tool").arg(random.bounded(int(words.size()))));
+            else if (id + 1 == words.size())
+                words.removeLast();
+            continue;
+        }
+        words[id] = parts.join(QLatin1Char(':'));
+    }
+    return words.join(QLatin1Char(' '));
+}
+
+// A chain of steps as two runs of one pipeline record it: every description
+// differs between the runs, the steps listed in renamed have another title in
+// the second run, and inserted names the position of a step that only the
+// second run has.
+WorkflowTree pipelineRun(int steps, int run, const QList<int> &renamed = {}, int inserted = -1)
+{
+    WorkflowTree tree;
+    int parent = -1;
+    for (int i = 0; i < steps; ++i) {
+        if (i == inserted && run == 2) {
+            Workflowstep extra;
+            extra.Title = QStringLiteral("inserted step");
+            parent = tree.addTreeNode(parent, extra, QString(), QString());
+        }
+        Workflowstep step;
+        step.Title = QStringLiteral("step %1%2").arg(i).arg(run == 2 && renamed.contains(i) ? "'" : "");
+        step.Tool = QStringLiteral("tool%1").arg(i % 3);
+        step.Description = QStringLiteral("run %1, step %2").arg(run).arg(i);
+        parent = tree.addTreeNode(parent, step, QString(), QString());
+    }
+    return tree;
+}
+
 } // namespace
 
 class tst_TraxoDiff : public QObject
@@ -135,6 +188,10 @@ private slots:
     void findBestMatch();
     void findBestMatchesListsEveryMatchingCheapestFirst_data();
     void findBestMatchesListsEveryMatchingCheapestFirst();
+    void firstResultIsTheCheapestMatching_data();
+    void firstResultIsTheCheapestMatching();
+    void longReRunsFinishWithinTheBound_data();
+    void longReRunsFinishWithinTheBound();
     void bigInputStopsAtTheBound_data();
     void bigInputStopsAtTheBound();
     void withoutCostsReportsAnError();
@@ -253,21 +310,86 @@ void tst_TraxoDiff::findBestMatchesListsEveryMatchingCheapestFirst()
     QCOMPARE(diff.findBestMatches(1).size(), 1);
 }
 
+void tst_TraxoDiff::firstResultIsTheCheapestMatching_data()
+{
+    QTest::addColumn<bool>("edited");
+    QTest::addRow("unrelated random trees") << false;
+    QTest::addRow("random trees and edited copies") << true;
+}
+
+void tst_TraxoDiff::firstResultIsTheCheapestMatching()
+{
+    QFETCH(bool, edited);
+
+    // Against every matching of thousands of small trees: the estimate must
+    // never overestimate, or the first result stops being the cheapest.
+    QRandomGenerator random(edited ? 2411 : 977);
+    for (int round = 0; round < 1000; ++round) {
+        const QString tree1 = randomTree(random, random.bounded(6));
+        const QString tree2 = edited ? editedTree(random, tree1) : randomTree(random, random.bounded(6));
+        TraxoDiff diff(makeTree(tree1), makeTree(tree2), &m_costs);
+        float cheapest = std::numeric_limits<float>::max();
+        for (const QHash<int, int> &matching : allMatchings(diff.tree1(), diff.tree2()))
+            cheapest = std::min(cheapest, matchingCosts(diff.tree1(), diff.tree2(), matching));
+        const TraxoDiffResult result = diff.findBestMatch();
+        const QByteArray trees = (tree1 + QStringLiteral(" | ") + tree2).toUtf8();
+        QVERIFY2(result.costs == cheapest, trees.constData());
+        QVERIFY2(matchingCosts(diff.tree1(), diff.tree2(), result.assoc1) == cheapest, trees.constData());
+    }
+}
+
+void tst_TraxoDiff::longReRunsFinishWithinTheBound_data()
+{
+    QTest::addColumn<int>("steps");
+    QTest::addColumn<QList<int>>("renamed");
+    QTest::addColumn<int>("inserted");
+    QTest::addColumn<float>("costs");
+
+    // A step paired with its counterpart costs 20 for the new description;
+    // a renamed step would cost 70 paired, so it and its counterpart stay
+    // unmatched (30); an inserted step is unmatched (15). Steps below an
+    // unmatched one keep their matched ancestors, so no parent penalty.
+    QTest::addRow("200 steps, two renamed") << 200 << QList<int> { 1, 198 } << -1 << 198 * 20.0f + 2 * 30.0f;
+    QTest::addRow("200 steps, one inserted") << 200 << QList<int>() << 100 << 200 * 20.0f + 15.0f;
+    QTest::addRow("100 steps, renamed at both ends") << 100 << QList<int> { 0, 99 } << 50 << 98 * 20.0f + 75.0f;
+}
+
+void tst_TraxoDiff::longReRunsFinishWithinTheBound()
+{
+    QFETCH(int, steps);
+    QFETCH(QList<int>, renamed);
+    QFETCH(int, inserted);
+    QFETCH(float, costs);
+
+    TraxoDiff diff(pipelineRun(steps, 1), pipelineRun(steps, 2, renamed, inserted), &m_costs);
+    const TraxoDiffResult result = diff.findBestMatch();
+    QVERIFY(!diff.limitReached());
+    QCOMPARE(result.costs, costs);
+    // Ids count up along both chains; the second run's ids shift by one
+    // after the inserted step.
+    for (int x = 0; x < steps; ++x) {
+        const int y = inserted >= 0 && x >= inserted ? x + 1 : x;
+        QCOMPARE(result.association(x, FirstTree), renamed.contains(x) ? NULL_NODE : y);
+        QVERIFY(!result.parentChanged(x, FirstTree));
+    }
+}
+
 void tst_TraxoDiff::bigInputStopsAtTheBound_data()
 {
     QTest::addColumn<int>("steps");
+    QTest::addColumn<int>("bound");
     QTest::addColumn<bool>("searched");
 
-    // Without a single equal step the search would take far longer than any
-    // test may.
-    QTest::addRow("search stops after the bound") << 14 << true;
-    // The most direct path alone would queue 100 * 101 / 2 + 100 paths.
-    QTest::addRow("trees too large for the bound are not searched") << 100 << false;
+    // Thousands of matchings asked for: the search must stop at the bound.
+    QTest::addRow("search stops after the bound") << 14 << 5000 << true;
+    // The most direct path alone would queue 2 * 100 + 1 paths.
+    QTest::addRow("trees too large for the bound are not searched") << 100 << 150 << false;
 }
 
 void tst_TraxoDiff::bigInputStopsAtTheBound()
 {
     QFETCH(int, steps);
+    QFETCH(int, bound);
     QFETCH(bool, searched);
 
     QStringList first;
@@ -278,17 +400,18 @@ void tst_TraxoDiff::bigInputStopsAtTheBound()
         second.append(QStringLiteral("T%1:%2:%3").arg(i).arg(parent).arg(i));
     }
     TraxoDiff diff(makeTree(first.join(' ')), makeTree(second.join(' ')), &m_costs);
-    diff.setMaxQueuedPaths(5000);
+    diff.setMaxQueuedPaths(quint64(bound));
     QStringList warnings;
     connect(&diff, qOverload<const QString &, int>(&LogSource::log), this, [&warnings](const QString &text, int level) {
         if (level == LogWarning)
             warnings.append(text);
     });
-    const QList<TraxoDiffResult> results = diff.findBestMatches(2);
+    const int asked = 100000;
+    const QList<TraxoDiffResult> results = diff.findBestMatches(asked);
     QVERIFY(diff.limitReached());
-    QVERIFY(results.size() < 2);
+    QVERIFY(results.size() < asked);
     QCOMPARE(diff.expandedPaths() > 0, searched);
-    QVERIFY(diff.expandedPaths() <= 5000);
+    QVERIFY(diff.expandedPaths() <= quint64(bound));
     QCOMPARE(warnings.size(), 1);
 }
 
