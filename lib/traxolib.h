@@ -12,6 +12,7 @@
 #include "container/containermarkers.h"
 #include "container/containerwriter.h"
 #include "container/extractee.h"
+#include "container/extractionpaths.h"
 #include "container/extractionqueue.h"
 #include "container/fileiterator.h"
 #include "container/filetag.h"

@@ -1,5 +1,6 @@
 #include "viewer/untraxowindow.h"
 
+#include "container/extractionpaths.h"
 #include "frame/elidedlabel.h"
 #include "frame/findtextbrowser.h"
 #include "frame/helpviewer.h"
@@ -12,7 +13,6 @@
 #include "logging/stopwatch.h"
 #include "summary/summarycreator.h"
 #include "viewer/extractdialog.h"
-#include "viewer/extractionpaths.h"
 #include "viewer/parsetemplate.h"
 #include "viewer/traxobrowser.h"
 #include "viewer/viewerlogging.h"
@@ -1117,12 +1117,12 @@ void UnTRAXOWindow::queueExtraction(const ExtractionPlan &plan, const QString &d
             continue;
         // Names and paths come from the container: whatever they hold, the
         // file lands inside the chosen directory under a plain name.
-        const QString name = safeFileName(adjust(tag->filename, count, k));
+        const QString name = traxo::safeFileName(adjust(tag->filename, count, k));
         const QString outputPath = plan.outputPaths.at(k - 1);
         const QString last = lastPartOfPath(outputPath);
         const QString subdirectory
-            = safeRelativeDirectory(makePathValid(outputPath.left(outputPath.size() - last.size())));
-        if (!staysInside(root, subdirectory)) {
+            = traxo::safeRelativeDirectory(makePathValid(outputPath.left(outputPath.size() - last.size())));
+        if (!traxo::staysInside(root, subdirectory)) {
             log(makeRed(QStringLiteral("*** ERROR: \"%1\" leads out of the target directory through a link; "
                                        "file skipped.")
                             .arg(subdirectory)));

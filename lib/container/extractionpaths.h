@@ -3,6 +3,8 @@
 
 #include <QString>
 
+namespace traxo {
+
 // Where an extracted file may be written. Names come from the container,
 // which may have been made by anyone: whatever they hold, the result stays
 // inside the target directory chosen by the user.
@@ -16,5 +18,7 @@ QString safeRelativeDirectory(const QString &path);
 // True when no existing component of root/relativeDirectory below root is a
 // symbolic link, so that creating and writing there cannot leave root.
 bool staysInside(const QString &root, const QString &relativeDirectory);
+
+} // namespace traxo
 
 #endif

@@ -1,4 +1,4 @@
-#include "viewer/extractionpaths.h"
+#include "container/extractionpaths.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -49,6 +49,8 @@ QStringList components(const QString &path)
 
 } // namespace
 
+namespace traxo {
+
 QString safeFileName(const QString &name)
 {
     const QStringList parts = components(name);
@@ -88,3 +90,5 @@ bool staysInside(const QString &root, const QString &relativeDirectory)
     }
     return true;
 }
+
+} // namespace traxo

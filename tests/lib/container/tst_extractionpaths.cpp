@@ -1,9 +1,11 @@
-#include "viewer/extractionpaths.h"
+#include "container/extractionpaths.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+using namespace traxo;
 
 class tst_ExtractionPaths : public QObject
 {
@@ -97,5 +99,5 @@ void tst_ExtractionPaths::linksAreNotEntered()
     QVERIFY(!staysInside(root.path(), "real/../.."));
 }
 
-QTEST_MAIN(tst_ExtractionPaths)
+QTEST_GUILESS_MAIN(tst_ExtractionPaths)
 #include "tst_extractionpaths.moc"
