@@ -10,7 +10,7 @@ SANITIZE_BUILD ?= build-sanitize
 
 PACKAGES := build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools \
 	qt6-qpa-plugins zlib1g-dev hostname xvfb xauth imagemagick \
-	python-is-python3 qpdf
+	python-is-python3 qpdf python3-prov
 
 .PHONY: all deps build test bench run install clean format fuzz test-sanitize
 

@@ -56,6 +56,12 @@
 #include "query/traxofindquery.h"
 #include "query/wordprefilter.h"
 
+// Provenance export
+#include "provenance/provdocument.h"
+#include "provenance/provenanceexporter.h"
+#include "provenance/provenancemodel.h"
+#include "provenance/rocratemetadata.h"
+
 // Workflow trees and diff
 #include "workflow/costmatrix.h"
 #include "workflow/dijkstra.h"
