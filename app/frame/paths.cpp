@@ -8,6 +8,11 @@
 
 namespace {
 
+// A system installation (/usr/bin/TRAXObench) keeps its data in
+// /usr/share/traxobench, in the same folders a self-contained tree has beside
+// bin/. It is looked at only after every folder beside the program.
+const QLatin1String SystemDataDir("/../share/traxobench");
+
 QString cleanAbsolute(const QString &path)
 {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
@@ -93,6 +98,7 @@ QString getTemplatesDirFor(const QString &binaryDir, const QString &applicationD
         applicationDir + QStringLiteral("/../res/templates/"),
         applicationDir + QStringLiteral("/../templates/"),
         applicationDir + QStringLiteral("/../traxobench/templates/"),
+        applicationDir + SystemDataDir + QStringLiteral("/templates/"),
     };
     for (const QString &candidate : candidates) {
         if (isDirectory(candidate))
@@ -106,7 +112,11 @@ QString getExamplesDirFor(const QString &binaryDir, const QString &applicationDi
     const QString inCore = getCoreDirFor(binaryDir) + QStringLiteral("/examples/");
     if (isDirectory(inCore))
         return cleanAbsolute(inCore);
-    return cleanAbsolute(applicationDir + QStringLiteral("/../examples/"));
+    const QString beside = applicationDir + QStringLiteral("/../examples/");
+    const QString inSystem = applicationDir + SystemDataDir + QStringLiteral("/examples/");
+    if (!isDirectory(beside) && isDirectory(inSystem))
+        return cleanAbsolute(inSystem);
+    return cleanAbsolute(beside);
 }
 
 QString getDocDirFor(const QString &binaryDir, const QString &applicationDir)
@@ -123,7 +133,12 @@ QString getDocDirFor(const QString &binaryDir, const QString &applicationDir)
     qCDebug(lcFrame) << "up:" << QDir::cleanPath(dir.absolutePath());
     dir.setPath(dir.absolutePath() + QStringLiteral("/doc/generated/usage"));
     qCDebug(lcFrame) << "doc:" << QDir::cleanPath(dir.absolutePath());
-    return withTraxoSubfolder(dir.absolutePath());
+    const QString beside = withTraxoSubfolder(dir.absolutePath());
+    const QString inSystem
+        = withTraxoSubfolder(applicationDir + SystemDataDir + QStringLiteral("/doc/generated/usage"));
+    if (!isDirectory(beside) && isDirectory(inSystem))
+        return inSystem;
+    return beside;
 }
 
 QString joinPaths(const QString &a, const QString &b)

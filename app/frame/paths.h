@@ -10,9 +10,10 @@
 // helper programs) are found, relative to the running program. Every getter
 // returns an absolute, cleaned path without a trailing separator.
 //
-// Two layouts are supported: a source-style tree with a "traxo-src" folder
-// beside the program folder, and a flat tree (bin/, templates/, examples/,
-// doc/generated/usage/) as made by the build and by `cmake --install`. An
+// Three layouts are supported: a source-style tree with a "traxo-src" folder
+// beside the program folder, a flat tree (bin/, templates/, examples/,
+// doc/generated/usage/) as made by the build and by `cmake --install`, and a
+// system tree (/usr/bin, the same folders in /usr/share/traxobench). An
 // executable inside an application bundle (".../X.app/Contents/MacOS") counts
 // as living in the folder that holds the bundle.
 

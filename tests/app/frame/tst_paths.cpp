@@ -80,6 +80,12 @@ void tst_Paths::templatesDir_data()
                                        << "bin" << QStringList({ "traxobench/templates" }) << "traxobench/templates";
     QTest::addRow("beside an application bundle") << "Apps/Tool.app/Contents/MacOS"
                                                   << "Apps" << QStringList({ "templates" }) << "templates";
+    QTest::addRow("system tree under share")
+        << "bin"
+        << "bin" << QStringList({ "share/traxobench/templates" }) << "share/traxobench/templates";
+    QTest::addRow("flat tree before the system tree")
+        << "bin"
+        << "bin" << QStringList({ "templates", "share/traxobench/templates" }) << "templates";
     QTest::addRow("nothing exists: the core path all the same") << "bin"
                                                                 << "bin" << QStringList() << "traxo-src/res/templates";
 }
@@ -108,6 +114,10 @@ void tst_Paths::examplesDir_data()
 
     QTest::addRow("examples in traxo-src") << QStringList({ "traxo-src/examples", "examples" }) << "traxo-src/examples";
     QTest::addRow("examples beside the program") << QStringList({ "examples" }) << "examples";
+    QTest::addRow("system tree under share")
+        << QStringList({ "share/traxobench/examples" }) << "share/traxobench/examples";
+    QTest::addRow("beside the program before the system tree")
+        << QStringList({ "examples", "share/traxobench/examples" }) << "examples";
     QTest::addRow("nothing exists: beside the program") << QStringList() << "examples";
 }
 
@@ -137,6 +147,12 @@ void tst_Paths::docDir_data()
         << QStringList({ "doc/generated/usage" }) << "doc/generated/usage";
     QTest::addRow("traxo sub-folder beside the program")
         << QStringList({ "doc/generated/usage/traxo" }) << "doc/generated/usage/traxo";
+    QTest::addRow("system tree under share")
+        << QStringList({ "share/traxobench/doc/generated/usage" }) << "share/traxobench/doc/generated/usage";
+    QTest::addRow("traxo sub-folder in the system tree") << QStringList(
+        { "share/traxobench/doc/generated/usage/traxo" }) << "share/traxobench/doc/generated/usage/traxo";
+    QTest::addRow("beside the program before the system tree")
+        << QStringList({ "doc/generated/usage", "share/traxobench/doc/generated/usage" }) << "doc/generated/usage";
     QTest::addRow("nothing exists: beside the program, unchecked") << QStringList() << "doc/generated/usage";
 }
 
