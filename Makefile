@@ -10,9 +10,12 @@ SANITIZE_BUILD ?= build-sanitize
 
 PACKAGES := build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools \
 	qt6-qpa-plugins zlib1g-dev hostname xvfb xauth imagemagick \
-	python-is-python3 qpdf python3-prov
+	python-is-python3 qpdf python3-prov pkg-config man-db desktop-file-utils \
+	libxml2-utils shared-mime-info
 
-.PHONY: all deps build test bench run install clean format fuzz test-sanitize
+PACKAGE_BUILD ?= build-deb
+
+.PHONY: all deps build test bench run install package clean format fuzz test-sanitize
 
 all: build
 
@@ -85,6 +88,16 @@ test-sanitize: deps
 
 install: build
 	cmake --install $(BUILD)
+
+# A Debian package of the system layout (prefix /usr), built in its own
+# folder without tests; the .deb lands in $(PACKAGE_BUILD)/.
+package: deps
+	@$(MAKE) --no-print-directory deps PACKAGES="dpkg-dev file"
+	@[ -f $(PACKAGE_BUILD)/build.ninja ] || cmake -S . -B $(PACKAGE_BUILD) -G Ninja \
+		-DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DCMAKE_INSTALL_PREFIX=/usr -DTRAXO_BUILD_TESTS=OFF
+	cmake --build $(PACKAGE_BUILD) -j $(JOBS)
+	cd $(PACKAGE_BUILD) && cpack -G DEB
+	@ls $(PACKAGE_BUILD)/traxobench_*.deb
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

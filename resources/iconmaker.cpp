@@ -157,6 +157,9 @@ struct Icon
     const char *name;
     int size;
     std::function<void(QPainter &)> draw;
+    // The size the drawing is made for; it is scaled to size. The desktop's
+    // icons are the window icons drawn larger.
+    int drawnAt = 0;
 };
 
 } // namespace
@@ -216,6 +219,14 @@ int main(int argc, char *argv[])
         { "output.png", 16, [](QPainter &p) { drawArrow(p, blue, false); } },
         { "zoom-plus.png", 16, [](QPainter &p) { drawMagnifier(p, true); } },
         { "zoom-minus.png", 16, [](QPainter &p) { drawMagnifier(p, false); } },
+        { "traxobench-128.png", 128, drawApplicationIcon, 64 },
+        { "container-64.png", 64, [](QPainter &p) { drawSection(p, paper); }, 16 },
+        { "argfile-64.png", 64,
+            [](QPainter &p) {
+                drawSheet(p, paper);
+                drawTextLines(p, 4);
+            },
+            16 },
     };
 
     for (const Icon &icon : icons) {
@@ -223,6 +234,8 @@ int main(int argc, char *argv[])
         image.fill(Qt::transparent);
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing);
+        if (icon.drawnAt > 0)
+            painter.scale(double(icon.size) / icon.drawnAt, double(icon.size) / icon.drawnAt);
         icon.draw(painter);
         painter.end();
         const QString path = out.filePath(QString::fromLatin1(icon.name));

@@ -1,0 +1,32 @@
+# `make package` configures a build with prefix /usr and runs CPack on it, so
+# the .deb holds the system layout (share/traxobench, no run path).
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME traxobench)
+set(CPACK_PACKAGE_VENDOR "Pelmix Research Software Group")
+set(CPACK_PACKAGE_CONTACT "Pelmix Research Software Group <traxobench@example.org>")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "records, inspects and searches processing histories")
+set(CPACK_PACKAGE_DESCRIPTION
+  "TRAXObench keeps the processing history of data files: a chain of workflow\n\
+steps (tool, command line, host, user, time, attributes, input and output\n\
+files with sizes and MD5 checksums) stored in a .traxo container or appended\n\
+to a PDF. The package holds the desktop application TRAXObench (viewer,\n\
+arg-file editor, runner and finder), the command-line programs traxoadd and\n\
+traxodel, and the library libtraxolib with its headers, CMake package and\n\
+pkg-config file.")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The shared libraries' packages (Qt, zlib, qpdf, the C++ runtime) come from
+# dpkg-shlibdeps; what is started at run time is listed by hand: the Qt
+# platform plugins that show the windows, and "python" for the run window.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, python-is-python3")
+# libtraxolib is a public library in /usr/lib: the package declares its soname
+# and triggers ldconfig.
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_SET_DESTDIR OFF)
+set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
+include(CPack)
