@@ -21,11 +21,13 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # dpkg-shlibdeps; what is started at run time is listed by hand: the Qt
 # platform plugins that show the windows, and "python" for the run window.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, python-is-python3")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, python3, python-is-python3")
 # libtraxolib is a public library in /usr/lib: the package declares its soname
-# and triggers ldconfig.
-set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
-set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+# and lets dpkg run ldconfig through a trigger, not from maintainer scripts.
+configure_file(${PROJECT_SOURCE_DIR}/packaging/shlibs.in ${CMAKE_BINARY_DIR}/debian/shlibs @ONLY)
+configure_file(${PROJECT_SOURCE_DIR}/packaging/triggers ${CMAKE_BINARY_DIR}/debian/triggers COPYONLY)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/debian/shlibs ${CMAKE_BINARY_DIR}/debian/triggers)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_SET_DESTDIR OFF)
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})

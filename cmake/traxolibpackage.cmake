@@ -17,8 +17,14 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/traxolibConfig.cmake
   ${CMAKE_CURRENT_BINARY_DIR}/traxolibConfigVersion.cmake
   DESTINATION ${TRAXOLIB_CMAKE_DIR})
 
-# The .pc file names its folders relative to ${prefix}, so an installed tree
-# can be moved (or installed with --prefix) and still be found.
-file(RELATIVE_PATH TRAXO_PC_PREFIX_FROM_PCDIR /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
+# A system installation names /usr; any other tree finds its prefix from the
+# .pc file's own place, so it can be moved (or installed with --prefix).
+if(CMAKE_INSTALL_PREFIX MATCHES "^/usr/?$")
+  set(TRAXO_PC_PREFIX /usr)
+else()
+  file(RELATIVE_PATH pc_to_prefix /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
+  string(REGEX REPLACE "/$" "" pc_to_prefix "${pc_to_prefix}")
+  set(TRAXO_PC_PREFIX "\${pcfiledir}/${pc_to_prefix}")
+endif()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/traxolib.pc.in ${CMAKE_CURRENT_BINARY_DIR}/traxolib.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/traxolib.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
