@@ -73,6 +73,7 @@
 #include "workflow/traxodiffresult.h"
 #include "workflow/traxofilemanager.h"
 #include "workflow/treeid.h"
+#include "workflow/workflowcomparison.h"
 #include "workflow/workflowstepcosts.h"
 #include "workflow/workflowtree.h"
 #include "workflow/workflowtreenode.h"
