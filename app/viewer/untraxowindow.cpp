@@ -12,6 +12,7 @@
 #include "frame/vwaitcursor.h"
 #include "logging/stopwatch.h"
 #include "summary/summarycreator.h"
+#include "viewer/comparewindow.h"
 #include "viewer/extractdialog.h"
 #include "viewer/parsetemplate.h"
 #include "viewer/traxobrowser.h"
@@ -288,6 +289,8 @@ void UnTRAXOWindow::createMenus()
     menu_File = bar->addMenu(QStringLiteral("&File"));
     menu_File->setObjectName(QStringLiteral("menu_File"));
     menu_File->addAction(m_openAction);
+    menu_File->addAction(
+        QStringLiteral("Compare With…"), this, [this] { CompareWindow::compareWithChosenFile(this, m_currentFile); });
     menu_File->addSeparator();
     menu_File->addAction(actionOpen_Template_Directory);
     menu_File->addSeparator();
