@@ -3,6 +3,8 @@
 #include "workflow/costmatrix.h"
 #include "workflow/pathexpander.h"
 
+#include <QVarLengthArray>
+
 #include <algorithm>
 #include <limits>
 
@@ -31,7 +33,7 @@ Path::Path(const PathExpander *expander)
     m_partner2.assign(size_t(expander->count2()), PathExpander::Undecided);
     m_undecided2 = expander->count2();
     for (int i = 0; i < expander->count1(); ++i)
-        m_shares1 += expander->share1(i, m_partner2);
+        m_shares1 += expander->share1(i, m_partner1, m_partner2);
     for (int j = 0; j < expander->count2(); ++j)
         m_shares2 += expander->share2(j, m_partner1);
     // With nothing to decide in the first tree no association ever runs, so
@@ -67,28 +69,51 @@ float Path::estimate() const
     return m_costs + m_expander->heuristicCosts(m_shares1, m_shares2, m_expander->count1() - m_decided, m_undecided2);
 }
 
-void Path::shareChanges(int i, int j, float *change1, float *change2) const
+void Path::shareChanges(int i, int j, float *change1, float *change2)
 {
-    // Only nodes that could pair cheaply with i or j can lose their best
-    // partner; every other share stays as it is.
-    float d1 = -m_expander->share1(i, m_partner2);
-    float d2 = 0;
+    // Only these shares can change: nodes that could pair cheaply with i or
+    // j lose a candidate, and i's children learn their ancestor's partner.
+    // Others may only grow, so keeping them stays a lower bound.
+    QVarLengthArray<int, 16> affected1;
+    QVarLengthArray<int, 16> affected2;
+    const auto undecided1
+        = [this, i](int node) { return node != i && m_partner1[size_t(node)] == PathExpander::Undecided; };
     if (j >= 0) {
-        d2 -= m_expander->share2(j, m_partner1);
         for (const PathExpander::Candidate &other : m_expander->cheap2(j)) {
-            if (other.index != i && m_partner1[size_t(other.index)] == PathExpander::Undecided)
-                d1 += m_expander->share1(other.index, m_partner2, j) - m_expander->share1(other.index, m_partner2);
+            if (undecided1(other.index))
+                affected1.append(other.index);
         }
+    }
+    for (int child : m_expander->children1(i)) {
+        if (undecided1(child) && !affected1.contains(child))
+            affected1.append(child);
     }
     for (const PathExpander::Candidate &other : m_expander->cheap1(i)) {
         if (other.index != j && m_partner2[size_t(other.index)] == PathExpander::Undecided)
-            d2 += m_expander->share2(other.index, m_partner1, i) - m_expander->share2(other.index, m_partner1);
+            affected2.append(other.index);
     }
+
+    float d1 = -m_expander->share1(i, m_partner1, m_partner2);
+    float d2 = j >= 0 ? -m_expander->share2(j, m_partner1) : 0;
+    for (int node : affected1)
+        d1 -= m_expander->share1(node, m_partner1, m_partner2);
+    for (int node : affected2)
+        d2 -= m_expander->share2(node, m_partner1);
+    m_partner1[size_t(i)] = j;
+    if (j >= 0)
+        m_partner2[size_t(j)] = i;
+    for (int node : affected1)
+        d1 += m_expander->share1(node, m_partner1, m_partner2);
+    for (int node : affected2)
+        d2 += m_expander->share2(node, m_partner1);
+    m_partner1[size_t(i)] = PathExpander::Undecided;
+    if (j >= 0)
+        m_partner2[size_t(j)] = PathExpander::Undecided;
     *change1 = d1;
     *change2 = d2;
 }
 
-float Path::childEstimate(int j, bool *decidedLater) const
+float Path::childEstimate(int j, bool *decidedLater)
 {
     const int i = m_expander->decisionOrder()[size_t(m_decided)];
     if (m_decided + 1 == m_expander->count1()) {

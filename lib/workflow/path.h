@@ -65,9 +65,9 @@ private:
     };
 
     // The change of the two share sums when i is paired with j (or left
-    // unmatched for j < 0).
-    void shareChanges(int i, int j, float *change1, float *change2) const;
-    float childEstimate(int j, bool *decidedLater) const;
+    // unmatched for j < 0); tries the decision on this path and undoes it.
+    void shareChanges(int i, int j, float *change1, float *change2);
+    float childEstimate(int j, bool *decidedLater);
     void associate(int i, int j);
     void finish();
 

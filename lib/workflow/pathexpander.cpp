@@ -37,6 +37,11 @@ PathExpander::PathExpander(const WorkflowTree &tree1, const WorkflowTree &tree2,
         index2.insert(ids2.at(j), j);
     m_parent1 = parentIndices(tree1, ids1, index1);
     m_parent2 = parentIndices(tree2, ids2, index2);
+    m_children1.resize(m_parent1.size());
+    for (int i = 0; i < count1(); ++i) {
+        if (m_parent1[size_t(i)] >= 0 && m_parent1[size_t(i)] != i)
+            m_children1[size_t(m_parent1[size_t(i)])].push_back(i);
+    }
 
     // Breadth-first from the roots; nodes no root reaches (hand-made
     // circles, missing parents) follow in id order.
@@ -123,23 +128,67 @@ bool PathExpander::parentChanged(int i, const std::vector<int> &partner1, const 
     return (ancestor1 == AboveRoot ? AboveRoot : partner1[size_t(ancestor1)]) != ancestor2;
 }
 
-float PathExpander::share(const std::vector<Candidate> &candidates, const std::vector<int> &partner, int skip)
+int PathExpander::ancestorPartner(int i, const std::vector<int> &partner1) const
 {
-    for (const Candidate &candidate : candidates) {
-        if (candidate.index != skip && partner[size_t(candidate.index)] == Undecided)
+    int ancestor = m_parent1[size_t(i)];
+    for (size_t steps = 0; steps <= m_parent1.size(); ++steps) {
+        if (ancestor == AboveRoot)
+            return AboveRoot;
+        if (ancestor < 0)
+            return NoPartner;
+        const int partner = partner1[size_t(ancestor)];
+        if (partner == Undecided)
+            return AnyPartner;
+        if (partner >= 0)
+            return partner;
+        ancestor = m_parent1[size_t(ancestor)];
+    }
+    return NoPartner;
+}
+
+bool PathExpander::penaltyCertain(int q, int j, const std::vector<int> &partner2) const
+{
+    if (q == NoPartner)
+        return true;
+    if (q == AnyPartner)
+        return false;
+    // j's nearest matched ancestor can only be q when q is an ancestor of j
+    // and nothing between them is matched.
+    int ancestor = m_parent2[size_t(j)];
+    for (size_t steps = 0; steps <= m_parent2.size(); ++steps) {
+        if (ancestor == q)
+            return false;
+        if (ancestor < 0 || partner2[size_t(ancestor)] >= 0)
+            return true;
+        ancestor = m_parent2[size_t(ancestor)];
+    }
+    // A circle of undecided nodes: anything may still happen.
+    return false;
+}
+
+float PathExpander::share1(int i, const std::vector<int> &partner1, const std::vector<int> &partner2) const
+{
+    const int q = ancestorPartner(i, partner1);
+    const float penalty = m_matrix.costsWrongParent();
+    float best = m_matrix.costsUnmatchedNode();
+    for (const Candidate &candidate : m_cheap1[size_t(i)]) {
+        if (candidate.costs / 2 >= best)
+            break;
+        if (partner2[size_t(candidate.index)] != Undecided)
+            continue;
+        const float costs = candidate.costs + (penaltyCertain(q, candidate.index, partner2) ? penalty : 0);
+        best = std::min(best, costs / 2);
+    }
+    return best;
+}
+
+float PathExpander::share2(int j, const std::vector<int> &partner1) const
+{
+    for (const Candidate &candidate : m_cheap2[size_t(j)]) {
+        if (partner1[size_t(candidate.index)] == Undecided)
             return candidate.costs / 2;
     }
-    return CostMatrix::UnmatchedNodeCosts;
-}
-
-float PathExpander::share1(int i, const std::vector<int> &partner2, int skip2) const
-{
-    return share(m_cheap1[size_t(i)], partner2, skip2);
-}
-
-float PathExpander::share2(int j, const std::vector<int> &partner1, int skip1) const
-{
-    return share(m_cheap2[size_t(j)], partner1, skip1);
+    return m_matrix.costsUnmatchedNode();
 }
 
 float PathExpander::heuristicCosts(float sum1, float sum2, int count1, int count2) const

@@ -50,10 +50,12 @@ public:
 
     // The lower bound of what the undecided nodes cost is built from one
     // share per node: half the cheapest pair it can still join, at most the
-    // cost of staying unmatched. share1(i) looks among the undecided nodes
-    // of the second tree, leaving out skip2; share2(j) likewise.
-    float share1(int i, const std::vector<int> &partner2, int skip2 = -1) const;
-    float share2(int j, const std::vector<int> &partner1, int skip1 = -1) const;
+    // cost of staying unmatched. A first-tree node whose ancestors are all
+    // decided also counts the parent penalty that a pair must pay, because
+    // no matched ancestor of its partner can be the partner of its own.
+    float share1(int i, const std::vector<int> &partner1, const std::vector<int> &partner2) const;
+    float share2(int j, const std::vector<int> &partner1) const;
+    const std::vector<int> &children1(int i) const { return m_children1[size_t(i)]; }
     struct Candidate
     {
         float costs;
@@ -72,12 +74,21 @@ private:
     // The nearest ancestor that is not unmatched: an index, AboveRoot, or
     // NoAncestor when the walk leaves the tree or runs in a circle.
     static int matchedAncestor(const std::vector<int> &parents, int node, const std::vector<int> &partner);
-    static float share(const std::vector<Candidate> &candidates, const std::vector<int> &partner, int skip);
+    // The partner of the nearest matched ancestor of first-tree node i (an
+    // index or AboveRoot); AnyPartner when its ancestors are not all
+    // decided, NoPartner when no partner can agree.
+    static constexpr int AnyPartner = -3;
+    static constexpr int NoPartner = -4;
+    int ancestorPartner(int i, const std::vector<int> &partner1) const;
+    // Whether pairing a node whose ancestor's partner is q with j pays the
+    // parent penalty whatever is decided later.
+    bool penaltyCertain(int q, int j, const std::vector<int> &partner2) const;
 
     const CostMatrix &m_matrix;
     std::vector<int> m_parent1;
     std::vector<int> m_parent2;
     std::vector<int> m_order;
+    std::vector<std::vector<int>> m_children1;
     std::vector<std::vector<Candidate>> m_cheap1;
     std::vector<std::vector<Candidate>> m_cheap2;
 };
