@@ -15,6 +15,7 @@
 #include "viewer/comparewindow.h"
 #include "viewer/extractdialog.h"
 #include "viewer/parsetemplate.h"
+#include "viewer/provenanceexportdialog.h"
 #include "viewer/traxobrowser.h"
 #include "viewer/viewerlogging.h"
 
@@ -298,6 +299,14 @@ void UnTRAXOWindow::createMenus()
     menu_File->addAction(actionExport_as_HTML);
     menu_File->addAction(actionExport_as_Raw_HTML);
     menu_File->addAction(actionExport_as_Plain_Text);
+    QAction *exportProvenance = menu_File->addAction(QStringLiteral("Export Provenance\u2026"));
+    exportProvenance->setObjectName(QStringLiteral("actionExport_Provenance"));
+    connect(exportProvenance, &QAction::triggered, this, [this] {
+        if (m_currentFile.isEmpty())
+            QMessageBox::information(this, QStringLiteral("TRAXO"), QStringLiteral("Open a TRAXO file first."));
+        else
+            ProvenanceExportDialog(this, m_currentFile).exec();
+    });
 
     menu_Edit = bar->addMenu(QStringLiteral("&Edit"));
     menu_Edit->setObjectName(QStringLiteral("menu_Edit"));

@@ -139,7 +139,7 @@ bool ProvenanceExporter::writeCrate(const QString &folder)
     }
     QSaveFile metadata(dir.filePath(RoCrateMetadata::FileName));
     if (!metadata.open(QIODevice::WriteOnly)
-        || metadata.write(RoCrateMetadata::write(m_model, placed, QDateTime::currentDateTime())) < 0
+        || metadata.write(RoCrateMetadata::write(m_model, placed, QDateTime::currentDateTimeUtc())) < 0
         || !metadata.commit())
         return fail(QStringLiteral("cannot write \"%1\": %2").arg(metadata.fileName(), metadata.errorString()));
     return complete;

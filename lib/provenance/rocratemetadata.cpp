@@ -161,7 +161,7 @@ public:
         m_graph.append(QJsonObject { { "@id", "./" }, { "@type", "Dataset" },
             { "name", QStringLiteral("Processing history of %1").arg(source) },
             { "description",
-                QStringLiteral("The workflow steps recorded in %1 (%2) and their files.")
+                QStringLiteral("Processing history recorded in %1: %2 workflow steps with their files.")
                     .arg(source)
                     .arg(m_model.steps.size()) },
             { "datePublished", published.toString(Qt::ISODate) },
