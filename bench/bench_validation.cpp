@@ -193,9 +193,9 @@ bool copyStoredBytes(TraxoParser &parser, const FileTag &file, const QString &pa
     QFile out(path);
     if (!out.open(QIODevice::WriteOnly))
         return false;
-    const int start = file.position + file.taglen + file.offset;
-    for (int done = 0; done < file.cfilesize;) {
-        const int chunk = qMin(file.cfilesize - done, 4 << 20);
+    const qint64 start = file.position + file.taglen + file.offset;
+    for (qint64 done = 0; done < file.cfilesize;) {
+        const qint64 chunk = qMin<qint64>(file.cfilesize - done, 4 << 20);
         const QByteArray bytes = parser.getBytes(start + done, chunk);
         if (bytes.size() != chunk || out.write(bytes) != chunk)
             return false;
@@ -307,7 +307,7 @@ int runBenchmark()
                 .ok)
         return 1;
 
-    std::printf("flate file: %d bytes stored for %d (%.2f:1); set up in %.1fs; best of %d runs each\n\n",
+    std::printf("flate file: %lld bytes stored for %lld (%.2f:1); set up in %.1fs; best of %d runs each\n\n",
         sequenceTag.cfilesize, sequenceTag.filesize, double(sequenceTag.filesize) / sequenceTag.cfilesize,
         setup.elapsed() / 1000.0, repeat);
     std::fflush(stdout);

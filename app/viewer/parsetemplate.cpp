@@ -90,7 +90,7 @@ QString yesNo(bool value)
     return value ? QStringLiteral("yes") : QStringLiteral("no");
 }
 
-QString sizeText(int size)
+QString sizeText(qint64 size)
 {
     return size < 0 ? QString() : QString::number(size);
 }

@@ -10,8 +10,8 @@ namespace traxo {
 struct Extractee
 {
     int id = -1;
-    int start = -1; // offset of the stored data; -1 when the marker places it nowhere
-    int length = 0; // stored bytes to read
+    qint64 start = -1; // offset of the stored data; -1 when the marker places it nowhere
+    qint64 length = 0; // stored bytes to read
     QString md5;
     QString md5c;
     QString target;

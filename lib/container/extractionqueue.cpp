@@ -5,8 +5,6 @@
 
 #include <QSaveFile>
 
-#include <limits>
-
 namespace traxo {
 
 namespace {
@@ -14,11 +12,10 @@ namespace {
 const QString flateCompression = QStringLiteral("flate");
 const QString noCompression = QStringLiteral("none");
 
-// Offsets and lengths that do not fit the container's 32-bit range read as
-// "nowhere" rather than wrapping around to some other part of the file.
-int clampedOffset(qint64 value)
+// A negative offset (an empty field among the sum) places the data nowhere.
+qint64 validOffset(qint64 value)
 {
-    return value < 0 || value > std::numeric_limits<int>::max() ? -1 : int(value);
+    return value < 0 ? -1 : value;
 }
 
 } // namespace
@@ -36,7 +33,7 @@ Extractee ExtractionQueue::extracteeFromFile(const FileTag &file)
 {
     Extractee entry;
     entry.id = file.id;
-    entry.start = clampedOffset(qint64(file.position) + file.taglen + file.offset);
+    entry.start = validOffset(file.position + file.taglen + file.offset);
     const bool flate = file.compression == flateCompression;
     entry.length = flate ? file.cfilesize : file.filesize;
     entry.md5 = file.md5file;
@@ -77,7 +74,7 @@ void ExtractionQueue::addExtractees(const QHash<int, QString> &targets)
             continue;
         Extractee entry = extracteeFromFile(file);
         entry.target = targets.value(file.id);
-        m_total += qMax(entry.length, 0);
+        m_total += qMax<qint64>(entry.length, 0);
         m_entries.append(entry);
     }
     if (wasIdle && !m_entries.isEmpty())
@@ -136,7 +133,7 @@ bool ExtractionQueue::process()
             return fail(readError);
     }
 
-    const int chunk = qMin(entry.length - m_bytesDone, SliceSize);
+    const qint64 chunk = qMin<qint64>(entry.length - m_bytesDone, SliceSize);
     const QByteArray bytes = m_parser->getBytes(entry.start + m_bytesDone, chunk);
     if (bytes.size() != chunk)
         return fail(readError);

@@ -75,7 +75,7 @@ private:
     QList<Extractee> m_entries;
     std::unique_ptr<QSaveFile> m_output;
     StopWatch m_stopWatch;
-    int m_bytesDone = 0;
+    qint64 m_bytesDone = 0;
     qint64 m_total = 0;
     qint64 m_doneOverall = 0;
 };

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -41,7 +40,7 @@ bool FileIterator::open(const QString &fileName)
     if (fd < 0)
         return false;
     struct stat status;
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size > std::numeric_limits<int>::max()) {
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
         ::close(fd);
         return false;
     }
@@ -82,7 +81,7 @@ bool FileIterator::open(const QString &fileName)
     if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return false;
     const qint64 size = file->size();
-    if (size < 0 || size > std::numeric_limits<int>::max())
+    if (size < 0)
         return false;
     m_file = std::move(file);
     m_fileName = fileName;
@@ -169,7 +168,7 @@ bool FileIterator::prevLine()
     return true;
 }
 
-bool FileIterator::gotoPos(int pos)
+bool FileIterator::gotoPos(qint64 pos)
 {
     if (!isOpen() || pos < 0 || pos >= m_size)
         return false;
@@ -196,12 +195,12 @@ bool FileIterator::curLineStartsWithBytes(const char *bytes) const
     return isOpen() && bytes && m_line.startsWith(bytes);
 }
 
-QByteArray FileIterator::getBytes(int position, int length)
+QByteArray FileIterator::getBytes(qint64 position, qint64 length)
 {
-    if (!isOpen() || position < 0 || position >= m_size || length < 0 || qint64(position) + length > m_size)
+    if (!isOpen() || position < 0 || position >= m_size || length < 0 || length > m_size - position)
         return {};
     // Small containers lie wholly in the window: their summaries need no read.
-    if (m_bufferStart >= 0 && position >= m_bufferStart && qint64(position) + length <= m_bufferStart + m_buffer.size())
+    if (m_bufferStart >= 0 && position >= m_bufferStart && position + length <= m_bufferStart + m_buffer.size())
         return m_buffer.mid(position - m_bufferStart, length);
     QByteArray data = readAt(position, length);
     // A file that shrank under us reads short: a partial range is no range.

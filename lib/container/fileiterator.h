@@ -36,11 +36,14 @@ public:
     FileIterator &operator=(const FileIterator &) = delete;
 
     // Opens read-only and unbuffered and reads the first line. Fails for a
-    // missing or unreadable file, for anything but a regular file, and for a
-    // file of 2 GiB or more, which int offsets cannot address.
+    // missing or unreadable file and for anything but a regular file. Offsets
+    // are 64-bit, so a file of any size opens.
     bool open(const QString &fileName);
     void closeFile();
     bool isOpen() const;
+    // The open file's descriptor, for readers on other threads that
+    // duplicate it; -1 when none is open or the platform reads through QFile.
+    int handle() const { return m_fd; }
     QFileInfo fileInfo() const { return isOpen() ? QFileInfo(m_fileName) : QFileInfo(); }
 
     bool firstLine();
@@ -49,7 +52,7 @@ public:
     bool prevLine();
     // Reads the bytes from pos to the next line feed as the current line,
     // whether or not pos is a line start.
-    bool gotoPos(int pos);
+    bool gotoPos(qint64 pos);
 
     QSharedPointer<QByteArray> curLine() const;
     // Null when no file is open or the line holds a NUL byte.
@@ -57,20 +60,20 @@ public:
     bool curLineStartsWithBytes(const char *bytes) const;
     // The current line without a copy; valid until the next move.
     const QByteArray &line() const { return m_line; }
-    int curPos() const { return int(m_curPos); }
+    qint64 curPos() const { return m_curPos; }
     // Where the current line ended (its line feed included): its start plus
     // the number of bytes it spans in the file, even when cut.
-    int curLineEnd() const { return int(m_curLineEnd); }
+    qint64 curLineEnd() const { return m_curLineEnd; }
 
     // Seeks and reads; the line cursor stays where it is. Empty when the range
     // is not wholly inside the file.
-    QByteArray getBytes(int position, int length);
+    QByteArray getBytes(qint64 position, qint64 length);
     // The whole file when the read window holds all of it, as it does for a
     // file of at most BufferSize bytes; empty otherwise. Valid until the next
     // move.
     QByteArrayView wholeFile() const;
 
-    int getFileSize() const { return isOpen() ? int(m_size) : 0; }
+    qint64 getFileSize() const { return isOpen() ? m_size : 0; }
     bool empty() const { return !isOpen() || m_size < 1; }
     bool reachedEnd() const { return m_size <= m_cursor; }
     bool reachedStart() const { return m_cursor == 0; }

@@ -7,21 +7,22 @@
 namespace traxo {
 
 // One parsed embedded-file marker. Text fields keep the marker's escapes as
-// written; integer fields read -1 when the marker left them empty.
+// written; integer fields read -1 when the marker left them empty. Offsets
+// and sizes are 64-bit: embedded files may exceed 2 GiB.
 struct FileTag
 {
     int id = 0; // 0, 1, 2, ... in file order
-    int position = 0; // byte offset of the tag's "<"
+    qint64 position = 0; // byte offset of the tag's "<"
     int taglen = 0; // bytes from "<" through "-->"
     QString filetype;
     QString filename;
     QString description;
     QString comment;
     QString compression; // "flate" or "none"
-    int filesize = 0;
-    int cfilesize = 0;
-    int blocksize = 0; // extent of the block that follows the tag
-    int offset = 0; // from the end of the tag to the stored data
+    qint64 filesize = 0;
+    qint64 cfilesize = 0;
+    qint64 blocksize = 0; // extent of the block that follows the tag
+    qint64 offset = 0; // from the end of the tag to the stored data
     QString md5file;
     QString md5cfile;
 };

@@ -10,7 +10,7 @@ struct SavedFile
 {
     QString filename;
     QString md5;
-    int size = 0;
+    qint64 size = 0;
 };
 
 } // namespace traxo

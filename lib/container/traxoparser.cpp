@@ -169,10 +169,10 @@ QString md5Field(const MarkerMatch &match, QByteArrayView bytes, int group)
     return QString::fromLatin1(field(match, bytes, group));
 }
 
-// An empty integer reads as -1. A value that does not fit an int is not a
-// number of this format at all, so the whole marker is refused rather than
-// wrapped around.
-bool intField(const MarkerMatch &match, QByteArrayView bytes, int group, int *value)
+// An empty integer reads as -1. Offsets and sizes are 64-bit; a value of
+// more than 18 digits is no offset in any file, so the whole marker is
+// refused rather than wrapped around.
+bool intField(const MarkerMatch &match, QByteArrayView bytes, int group, qint64 *value)
 {
     QByteArrayView digits = field(match, bytes, group);
     if (digits.isEmpty()) {
@@ -181,14 +181,12 @@ bool intField(const MarkerMatch &match, QByteArrayView bytes, int group, int *va
     }
     while (digits.size() > 1 && digits.front() == '0')
         digits = digits.sliced(1);
-    if (digits.size() > 10)
+    if (digits.size() > 18)
         return false;
     qint64 number = 0;
     for (const char digit : digits)
         number = number * 10 + (digit - '0');
-    if (number > std::numeric_limits<int>::max())
-        return false;
-    *value = int(number);
+    *value = number;
     return true;
 }
 
@@ -242,16 +240,8 @@ bool TraxoParser::openHeader(const QString &fileName)
     m_fileName.clear();
     m_iterator.closeFile();
 
-    if (!m_iterator.open(fileName)) {
-        // Asked only on failure: the search opens thousands of containers.
-        const QFileInfo info(fileName);
-        if (info.isFile() && info.size() > std::numeric_limits<int>::max()) {
-            emitLog(QStringLiteral("*** ERROR: \"%1\" is larger than 2 GiB and cannot be read as a container.\n")
-                        .arg(fileName),
-                LogError);
-        }
+    if (!m_iterator.open(fileName))
         return false;
-    }
     if (!checkHeader()) {
         m_iterator.closeFile();
         return false;
@@ -314,13 +304,13 @@ bool TraxoParser::fileInSection(const FileTag &file, const SectionTag &section)
     // that large fields cannot wrap into a plausible range.
     if (section.left < 0 || section.size < 0 || file.taglen < 0 || file.blocksize < 0)
         return false;
-    const qint64 sectionStart = qint64(section.position) - section.left;
+    const qint64 sectionStart = section.position - section.left;
     const qint64 sectionEnd = sectionStart + section.size;
-    const qint64 blockEnd = qint64(file.position) + file.taglen + file.blocksize;
+    const qint64 blockEnd = file.position + file.taglen + file.blocksize;
     return sectionStart <= file.position && blockEnd <= sectionEnd;
 }
 
-QByteArray TraxoParser::getBytes(int position, int length)
+QByteArray TraxoParser::getBytes(qint64 position, qint64 length)
 {
     return m_iterator.getBytes(position, length);
 }
@@ -332,13 +322,12 @@ QSharedPointer<QByteArray> TraxoParser::getCompressedFile(int index)
     const FileTag &file = m_files.at(index);
     if (file.taglen < 0 || file.offset < 0 || file.cfilesize < 0)
         return {};
-    const qint64 start = qint64(file.position) + file.taglen + file.offset;
-    const qint64 end = start + file.cfilesize;
-    if (end > m_iterator.getFileSize())
+    const qint64 start = file.position + file.taglen + file.offset;
+    if (file.cfilesize > m_iterator.getFileSize() - start)
         return {};
     if (file.cfilesize == 0)
         return QSharedPointer<QByteArray>::create();
-    const QByteArray stored = m_iterator.getBytes(int(start), file.cfilesize);
+    const QByteArray stored = m_iterator.getBytes(start, file.cfilesize);
     if (stored.size() != file.cfilesize)
         return {};
     return QSharedPointer<QByteArray>::create(stored);
@@ -365,7 +354,7 @@ QSharedPointer<QByteArray> TraxoParser::getFileContent(int index)
     return {};
 }
 
-QByteArray TraxoParser::decompressBytes(const QByteArray &data, unsigned int size)
+QByteArray TraxoParser::decompressBytes(const QByteArray &data, qint64 size)
 {
     QByteArray content;
     if (!inflateExact(data, size, &content))
@@ -390,12 +379,21 @@ QPair<QString, QString> TraxoParser::calcChecksumsForFile(int index)
 bool TraxoParser::inflateExact(const QByteArray &data, qint64 maxSize, QByteArray *out)
 {
     out->clear();
-    if (data.isEmpty() || maxSize < 0 || data.size() > std::numeric_limits<uInt>::max())
+    if (data.isEmpty() || maxSize < 0)
         return false;
 
+    // zlib counts input in 32 bits: data beyond 4 GiB is fed in pieces.
     z_stream stream {};
-    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.constData()));
-    stream.avail_in = uInt(data.size());
+    const char *nextIn = data.constData();
+    qint64 inputLeft = data.size();
+    const auto feed = [&]() {
+        const uInt piece = uInt(std::min<qint64>(inputLeft, std::numeric_limits<uInt>::max()));
+        stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(nextIn));
+        stream.avail_in = piece;
+        nextIn += piece;
+        inputLeft -= piece;
+    };
+    feed();
     if (inflateInit(&stream) != Z_OK)
         return false;
 
@@ -405,6 +403,8 @@ bool TraxoParser::inflateExact(const QByteArray &data, qint64 maxSize, QByteArra
     char chunk[65536];
     int result = Z_OK;
     for (;;) {
+        if (stream.avail_in == 0 && inputLeft > 0)
+            feed();
         stream.next_out = reinterpret_cast<Bytef *>(chunk);
         stream.avail_out = sizeof(chunk);
         result = inflate(&stream, Z_NO_FLUSH);
@@ -419,7 +419,7 @@ bool TraxoParser::inflateExact(const QByteArray &data, qint64 maxSize, QByteArra
         if (result == Z_STREAM_END)
             break;
         // No output and no input left: the data ended before the stream did.
-        if (produced == 0 && (result == Z_BUF_ERROR || stream.avail_in == 0))
+        if (produced == 0 && (result == Z_BUF_ERROR || stream.avail_in == 0) && inputLeft == 0)
             break;
     }
     inflateEnd(&stream);
@@ -476,9 +476,9 @@ void TraxoParser::readFiles()
         // the block. A jump that would not pass the marker line (empty or
         // bogus blocksize) or leaves the file is not taken; the scan then
         // simply advances line by line.
-        const qint64 lastBlockByte = qint64(file->position) + file->taglen + file->blocksize - 1;
+        const qint64 lastBlockByte = file->position + file->taglen + file->blocksize - 1;
         if (file->blocksize > 0 && lastBlockByte >= m_iterator.curLineEnd() && lastBlockByte < m_iterator.getFileSize())
-            m_iterator.gotoPos(int(lastBlockByte));
+            m_iterator.gotoPos(lastBlockByte);
     } while (m_iterator.nextLine());
 }
 
@@ -513,8 +513,8 @@ std::optional<SectionTag> TraxoParser::findPreviousSection(const SectionTag &sec
     const auto isEarlier = [&section](const std::optional<SectionTag> &candidate) {
         return candidate && candidate->position < section.position;
     };
-    const qint64 target = qint64(section.position) - 1 - section.previousmarker;
-    if (section.previousmarker == 0 || target < 0 || !m_iterator.gotoPos(int(target))) {
+    const qint64 target = section.position - 1 - section.previousmarker;
+    if (section.previousmarker == 0 || target < 0 || !m_iterator.gotoPos(target)) {
         qCDebug(lcContainer) << "section" << section.id << "has no usable previousmarker" << section.previousmarker;
         return {};
     }
@@ -555,7 +555,7 @@ std::optional<SectionTag> TraxoParser::parseSection(qsizetype column) const
     if (!match.matched)
         return {};
     std::optional<SectionTag> section(std::in_place);
-    section->position = int(qint64(m_iterator.curPos()) + column + 1);
+    section->position = m_iterator.curPos() + column + 1;
     section->taglen = int(match.length[0] - 1);
     if (!intField(match, bytes, 4, &section->left) || !intField(match, bytes, 5, &section->size)
         || !intField(match, bytes, 6, &section->index) || !intField(match, bytes, 9, &section->previousmarker))
@@ -615,7 +615,7 @@ bool TraxoParser::writeFileToDisk(int index, const QString &path)
     if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
 
-    const int length = file->cfilesize;
+    const qint64 length = file->cfilesize;
     emitLog(QStringLiteral("original/embedded file size: %1/%2 MB (%3/%4 bytes)")
                 .arg(file->filesize / 1024.0 / 1024.0, 0, 'f', 2)
                 .arg(length / 1024.0 / 1024.0, 0, 'f', 2)
@@ -624,8 +624,8 @@ bool TraxoParser::writeFileToDisk(int index, const QString &path)
         LogInfo);
     qCDebug(lcContainer) << "writeFileToDisk" << path << file->filesize << length;
 
-    const qint64 start = qint64(file->position) + file->taglen + file->offset;
-    if (length < 0 || start < 0 || start + length > std::numeric_limits<int>::max()) {
+    const qint64 start = file->position + file->taglen + file->offset;
+    if (length < 0 || start < 0 || length > m_iterator.getFileSize() - start) {
         emitLog(QStringLiteral("*** ERROR: the stored data of %1 lies outside the container.").arg(file->filename),
             LogError);
         return false;
@@ -634,9 +634,9 @@ bool TraxoParser::writeFileToDisk(int index, const QString &path)
     constexpr int chunkSize = 4194304;
     Inflater inflater;
     bool written = true;
-    for (int done = 0; done < length;) {
-        const int chunk = qMin(length - done, chunkSize);
-        const QByteArray bytes = getBytes(int(start) + done, chunk);
+    for (qint64 done = 0; done < length;) {
+        const qint64 chunk = qMin<qint64>(length - done, chunkSize);
+        const QByteArray bytes = getBytes(start + done, chunk);
         if (bytes.size() != chunk) {
             emitLog(QStringLiteral("*** ERROR: the stored data of %1 lies outside the container.").arg(file->filename),
                 LogError);

@@ -44,6 +44,8 @@ public:
     // empty otherwise. Valid until the next call on the parser.
     QByteArrayView bytesInMemory() const { return m_iterator.wholeFile(); }
     QString fileName() const { return m_fileName; }
+    // The descriptor of the open container (see FileIterator::handle).
+    int fileHandle() const { return m_iterator.handle(); }
     ParseMode mode() const { return m_mode; }
 
     QList<SectionTag> getSections() const { return m_sections; }
@@ -59,7 +61,7 @@ public:
     static bool fileInSection(const FileTag &file, const SectionTag &section);
 
     // Bytes of the container; empty unless the range lies wholly in the file.
-    QByteArray getBytes(int position, int length);
+    QByteArray getBytes(qint64 position, qint64 length);
     // The stored bytes of an embedded file, or null when there is no such
     // file or its data does not lie inside the container.
     QSharedPointer<QByteArray> getCompressedFile(int index);
@@ -68,7 +70,7 @@ public:
     QSharedPointer<QByteArray> getFileContent(int index);
     // Inflates one zlib stream that must yield at most size bytes; empty on
     // failure. The bound keeps a hostile stream from inflating without end.
-    static QByteArray decompressBytes(const QByteArray &data, unsigned int size);
+    static QByteArray decompressBytes(const QByteArray &data, qint64 size);
     // MD5 of the stored bytes and, for "flate", of the inflated bytes.
     QPair<QString, QString> calcChecksumsForFile(int index);
 

@@ -14,11 +14,11 @@ struct Validatee
 {
     int kind = SectionValidatee;
     int id = -1;
-    int start = -1;
-    int length = 0;
+    qint64 start = -1;
+    qint64 length = 0;
     // Sections only: where the marker's tag lies, and the bytes hashed in its
     // place (the tag with its own checksum zeroed).
-    int tagPosition = -1;
+    qint64 tagPosition = -1;
     QByteArray validationTag;
     QString md5;
     QString md5c;

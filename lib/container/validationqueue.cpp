@@ -5,8 +5,6 @@
 
 #include <QSet>
 
-#include <limits>
-
 namespace traxo {
 
 namespace {
@@ -14,9 +12,9 @@ namespace {
 const QString flateCompression = QStringLiteral("flate");
 const QString runLabel = QStringLiteral("validation finished");
 
-int clampedOffset(qint64 value)
+qint64 validOffset(qint64 value)
 {
-    return value < 0 || value > std::numeric_limits<int>::max() ? -1 : int(value);
+    return value < 0 ? -1 : value;
 }
 
 } // namespace
@@ -34,7 +32,7 @@ Validatee ValidationQueue::validateeFromSection(const SectionTag &section)
     Validatee entry;
     entry.kind = SectionValidatee;
     entry.id = section.id;
-    entry.start = clampedOffset(qint64(section.position) - section.left);
+    entry.start = validOffset(section.position - section.left);
     entry.length = section.size;
     entry.tagPosition = section.position;
     entry.validationTag = section.validationTag;
@@ -48,7 +46,7 @@ Validatee ValidationQueue::validateeFromFile(const FileTag &file)
     Validatee entry;
     entry.kind = FileValidatee;
     entry.id = file.id;
-    entry.start = clampedOffset(qint64(file.position) + file.taglen + file.offset);
+    entry.start = validOffset(file.position + file.taglen + file.offset);
     const bool flate = file.compression == flateCompression;
     entry.length = flate ? file.cfilesize : file.filesize;
     entry.md5 = file.md5file;
@@ -94,7 +92,7 @@ void ValidationQueue::append(const Validatee &entry)
     // An idle queue that is given work again times the new run.
     if (!m_stopWatch.isRunning())
         m_stopWatch.start(runLabel, true);
-    m_total += qMax(entry.length, 0);
+    m_total += qMax<qint64>(entry.length, 0);
     m_entries.append(entry);
 }
 
@@ -149,7 +147,7 @@ bool ValidationQueue::startEntry(const Validatee &entry)
     return m_parser && entry.start >= 0;
 }
 
-QByteArray ValidationQueue::readChunk(const Validatee &entry, int chunk)
+QByteArray ValidationQueue::readChunk(const Validatee &entry, qint64 chunk)
 {
     if (chunk <= 0)
         return QByteArray();
@@ -160,10 +158,10 @@ QByteArray ValidationQueue::readChunk(const Validatee &entry, int chunk)
 
 void ValidationQueue::feedTagIfDue(const Validatee &entry)
 {
-    if (entry.kind != SectionValidatee || m_tagFed || qint64(entry.start) + m_bytesDone != entry.tagPosition)
+    if (entry.kind != SectionValidatee || m_tagFed || entry.start + m_bytesDone != entry.tagPosition)
         return;
     m_validator.update(entry.validationTag);
-    m_bytesDone += int(entry.validationTag.size());
+    m_bytesDone += entry.validationTag.size();
     m_doneOverall += entry.validationTag.size();
     m_tagFed = true;
 }
@@ -184,9 +182,9 @@ bool ValidationQueue::process()
 
     // A section whose tag stands at its very start gets the stand-in first.
     feedTagIfDue(entry);
-    int chunk = qMax(0, qMin(entry.length - m_bytesDone, m_sliceSize));
-    if (entry.kind == SectionValidatee && !m_tagFed && qint64(entry.start) + m_bytesDone < entry.tagPosition)
-        chunk = int(qMin<qint64>(chunk, entry.tagPosition - entry.start - m_bytesDone));
+    qint64 chunk = qMax<qint64>(0, qMin<qint64>(entry.length - m_bytesDone, m_sliceSize));
+    if (entry.kind == SectionValidatee && !m_tagFed && entry.start + m_bytesDone < entry.tagPosition)
+        chunk = qMin(chunk, entry.tagPosition - entry.start - m_bytesDone);
 
     const QByteArray bytes = readChunk(entry, chunk);
     if (bytes.size() != chunk) {

@@ -70,7 +70,7 @@ signals:
 private:
     void append(const Validatee &entry);
     bool startEntry(const Validatee &entry);
-    QByteArray readChunk(const Validatee &entry, int chunk);
+    QByteArray readChunk(const Validatee &entry, qint64 chunk);
     void feedTagIfDue(const Validatee &entry);
     void complete(const Validatee &entry, bool valid);
     void emitProgress();
@@ -81,7 +81,7 @@ private:
     StopWatch m_stopWatch;
     QList<Validatee> m_entries;
     QFile m_savedFile;
-    int m_bytesDone = 0;
+    qint64 m_bytesDone = 0;
     bool m_tagFed = false;
     qint64 m_total = 0;
     qint64 m_doneOverall = 0;

@@ -28,10 +28,10 @@ struct FileSummary
     bool PreviewWS = false;
     bool Thumbnail = false;
     bool ThumbnailOnly = false;
-    int UncompressedSize = -1;
+    qint64 UncompressedSize = -1;
     QString UncompressedMD5;
     QString CompressedMethod;
-    int CompressedSize = -1;
+    qint64 CompressedSize = -1;
     QString CompressedMD5;
     QHash<QString, QString> userAttributeValues;
     // Only attributes that carry a unit (possibly an empty one) are listed.

@@ -42,10 +42,10 @@ QString unescaped(const QString &marker)
 
 // "file: <id>-<name>-<md5>-<size>", built in one allocation: two keys are
 // made for every embedded file of every container searched.
-QString fileHashKey(int sectionId, const QString &name, const QString &md5, int size)
+QString fileHashKey(int sectionId, const QString &name, const QString &md5, qint64 size)
 {
     char id[16];
-    char bytes[16];
+    char bytes[24];
     const char *const idEnd = std::to_chars(id, id + sizeof id, sectionId).ptr;
     const char *const bytesEnd = std::to_chars(bytes, bytes + sizeof bytes, size).ptr;
     const QLatin1String open("file: <");
@@ -62,9 +62,14 @@ QString field(const char *name, const QString &value)
     return QLatin1String(name) + QLatin1String(": \"") + value + QLatin1String("\"\n");
 }
 
-QString field(const char *name, int value)
+QString field(const char *name, qint64 value)
 {
     return QLatin1String(name) + QLatin1String(": ") + QString::number(value) + QLatin1Char('\n');
+}
+
+QString field(const char *name, int value)
+{
+    return field(name, qint64(value));
 }
 
 QString field(const char *name, bool value)

@@ -35,10 +35,10 @@ bool readFlag(QStringView text)
     return text.toInt(nullptr, 10) != 0;
 }
 
-int readSize(QStringView text)
+qint64 readSize(QStringView text)
 {
     bool ok = false;
-    const int value = text.toInt(&ok, 10);
+    const qint64 value = text.toLongLong(&ok, 10);
     return ok ? value : -1;
 }
 
@@ -148,7 +148,7 @@ FileSummary readFile(QStringView content)
         u"UncompressedSize",
         u"CompressedSize",
     };
-    static int FileSummary::*const sizeFields[] = {
+    static qint64 FileSummary::*const sizeFields[] = {
         &FileSummary::UncompressedSize,
         &FileSummary::CompressedSize,
     };

@@ -43,7 +43,7 @@ public:
     }
 
     void flag(const char *name, bool value) { element(name, value ? QStringLiteral("1") : QStringLiteral("0")); }
-    void number(const char *name, int value) { element(name, QString::number(value)); }
+    void number(const char *name, qint64 value) { element(name, QString::number(value)); }
 
     void userAttributes(
         const QStringList &keys, const QHash<QString, QString> &values, const QHash<QString, QString> &units)

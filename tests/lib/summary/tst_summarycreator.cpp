@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <limits>
+
 using namespace traxo;
 
 namespace {
@@ -174,18 +176,19 @@ void tst_SummaryCreator::fileHash_data()
     QTest::addColumn<int>("section");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("md5");
-    QTest::addColumn<int>("size");
+    QTest::addColumn<qint64>("size");
     QTest::addColumn<QString>("key");
 
     QTest::addRow("ordinary file") << 0 << "a.txt"
-                                   << "0123456789abcdef0123456789abcdef" << 12
+                                   << "0123456789abcdef0123456789abcdef" << qint64(12)
                                    << "file: <0>-<a.txt>-<0123456789abcdef0123456789abcdef>-<12>";
     QTest::addRow("unknown size and md5") << 3 << "b"
-                                          << "" << -1 << "file: <3>-<b>-<>-<-1>";
+                                          << "" << qint64(-1) << "file: <3>-<b>-<>-<-1>";
     QTest::addRow("name with placeholders") << 1 << "%2 <x>"
-                                            << "" << 0 << "file: <1>-<%2 <x>>-<>-<0>";
+                                            << "" << qint64(0) << "file: <1>-<%2 <x>>-<>-<0>";
     QTest::addRow("extreme numbers") << -2147483647 - 1 << "n"
-                                     << "m" << 2147483647 << "file: <-2147483648>-<n>-<m>-<2147483647>";
+                                     << "m" << std::numeric_limits<qint64>::max()
+                                     << "file: <-2147483648>-<n>-<m>-<9223372036854775807>";
 }
 
 void tst_SummaryCreator::fileHash()
@@ -193,7 +196,7 @@ void tst_SummaryCreator::fileHash()
     QFETCH(int, section);
     QFETCH(QString, name);
     QFETCH(QString, md5);
-    QFETCH(int, size);
+    QFETCH(qint64, size);
     QFETCH(QString, key);
 
     FileTag tag;

@@ -3,6 +3,8 @@
 
 #include <QtTest>
 
+#include <limits>
+
 using namespace traxo;
 
 namespace {
@@ -208,22 +210,23 @@ void tst_SummaryReader::flags()
 void tst_SummaryReader::sizes_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("size");
+    QTest::addColumn<qint64>("size");
 
-    QTest::addRow("decimal number") << "12" << 12;
-    QTest::addRow("zero") << "0" << 0;
-    QTest::addRow("empty text is unknown") << "" << -1;
-    QTest::addRow("number followed by letters is unknown") << "12x" << -1;
-    QTest::addRow("hexadecimal is unknown") << "0x10" << -1;
-    QTest::addRow("decimal fraction is unknown") << "1.5" << -1;
-    QTest::addRow("beyond the 32-bit range is unknown") << "4294967296" << -1;
-    QTest::addRow("largest 32-bit size") << "2147483647" << 2147483647;
+    QTest::addRow("decimal number") << "12" << qint64(12);
+    QTest::addRow("zero") << "0" << qint64(0);
+    QTest::addRow("empty text is unknown") << "" << qint64(-1);
+    QTest::addRow("number followed by letters is unknown") << "12x" << qint64(-1);
+    QTest::addRow("hexadecimal is unknown") << "0x10" << qint64(-1);
+    QTest::addRow("decimal fraction is unknown") << "1.5" << qint64(-1);
+    QTest::addRow("past 2^32") << "4294967296" << qint64(4294967296);
+    QTest::addRow("largest 64-bit size") << "9223372036854775807" << std::numeric_limits<qint64>::max();
+    QTest::addRow("beyond the 64-bit range is unknown") << "9223372036854775808" << qint64(-1);
 }
 
 void tst_SummaryReader::sizes()
 {
     QFETCH(QString, text);
-    QFETCH(int, size);
+    QFETCH(qint64, size);
     const FileSummary file
         = readOneFile(QStringLiteral("<UncompressedSize>%1</UncompressedSize><CompressedSize>%1</CompressedSize>"
                                      "<Filename>f</Filename>")

@@ -81,7 +81,8 @@ Summary randomSummary(QRandomGenerator &random)
         for (bool *flag : flags)
             *flag = random.bounded(2) == 1;
         file.UncompressedSize = random.bounded(-1, 1 << 30);
-        file.CompressedSize = random.bounded(3) == 0 ? -1 : random.bounded(0, std::numeric_limits<int>::max());
+        file.CompressedSize
+            = random.bounded(3) == 0 ? -1 : random.bounded(qint64(0), std::numeric_limits<qint64>::max());
         file.FilePurpose = random.bounded(2) ? QStringLiteral("InFile") : QStringLiteral("OutFile");
         randomAttributes(random, file.userAttributeValues, file.userAttributeUnits, file.userAttributeKeys);
         summary.files.append(file);
