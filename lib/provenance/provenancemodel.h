@@ -35,7 +35,7 @@ struct ProvenanceModel
         QString description;
         QString comment;
         QString md5; // of the uncompressed content; empty when not recorded
-        int size = -1;
+        qint64 size = -1; // bytes; files may exceed 2 GiB
         bool embedded = false;
         int tagId = -1; // the marker holding the content, -1 when none does
         QList<Attribute> attributes;
