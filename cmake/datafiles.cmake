@@ -1,5 +1,5 @@
 # Templates, help pages and examples sit where the program looks for them
-# (app/frame/paths.h), both in the build tree and in an installed tree:
+# (app/shared/paths.h), both in the build tree and in an installed tree:
 #
 #   <tree>/bin/TRAXObench
 #   <tree>/templates/              report templates

@@ -1,6 +1,6 @@
 #include "queryhighlighter.h"
 
-#include "traxofinder.h"
+#include "shared/traxofinder.h"
 
 #include <QTextCharFormat>
 

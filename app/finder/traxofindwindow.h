@@ -2,7 +2,7 @@
 #define TRAXO_TRAXOFINDWINDOW_H
 
 #include "frame/managedwindow.h"
-#include "traxofinder.h"
+#include "shared/traxofinder.h"
 
 #include <QVariantHash>
 

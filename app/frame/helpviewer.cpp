@@ -1,6 +1,6 @@
 #include "helpviewer.h"
 
-#include "paths.h"
+#include "shared/paths.h"
 
 #include <QDesktopServices>
 #include <QMessageBox>

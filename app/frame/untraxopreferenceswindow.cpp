@@ -1,7 +1,7 @@
 #include "untraxopreferenceswindow.h"
 
-#include "paths.h"
 #include "preferences.h"
+#include "shared/paths.h"
 
 #include <QDir>
 #include <QFileDialog>

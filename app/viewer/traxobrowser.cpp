@@ -1,7 +1,8 @@
 #include "viewer/traxobrowser.h"
 
 #include "container/traxoparser.h"
-#include "frame/paths.h"
+#include "shared/paths.h"
+#include "shared/reportdocument.h"
 #include "viewer/viewerlogging.h"
 
 #include <QContextMenuEvent>
@@ -9,15 +10,6 @@
 #include <QMenu>
 #include <QTextDocument>
 #include <QWheelEvent>
-
-#include <limits>
-
-namespace {
-
-const QString TagScheme = QStringLiteral("traxotag://");
-const QString TemplateScheme = QStringLiteral("template://");
-
-} // namespace
 
 TraxoBrowser::TraxoBrowser(QWidget *parent)
     : QTextBrowser(parent)
@@ -36,45 +28,19 @@ void TraxoBrowser::setContextMenu(QMenu *menu)
 
 int TraxoBrowser::getIDFromUrl(const QUrl &url)
 {
-    const QString text = url.toString();
-    if (!text.startsWith(TagScheme))
-        return -1;
-    const QString rest = text.mid(TagScheme.size());
-    bool ok = false;
-    const int id = rest.toInt(&ok, 10);
-    if (ok)
-        return id >= 0 ? id : -1;
-    // QUrl reads a number after "//" as a host and writes it back as an
-    // IPv4 address ("traxotag://12" becomes "traxotag://0.0.0.12").
-    const QStringList octets = rest.split(QLatin1Char('.'));
-    if (octets.size() != 4)
-        return -1;
-    quint32 value = 0;
-    for (const QString &octet : octets) {
-        const uint part = octet.toUInt(&ok, 10);
-        if (!ok || part > 255)
-            return -1;
-        value = (value << 8) | part;
-    }
-    return value <= quint32(std::numeric_limits<int>::max()) ? int(value) : -1;
+    return ReportDocument::getIDFromUrl(url);
 }
 
 QVariant TraxoBrowser::loadResource(int type, const QUrl &url)
 {
-    const QString text = url.toString();
-    if (type == QTextDocument::ImageResource && text.startsWith(TagScheme) && m_parser) {
-        const int id = getIDFromUrl(url);
-        const QSharedPointer<QByteArray> content = id >= 0 ? m_parser->getFileContent(id) : nullptr;
-        if (content)
+    if (type == QTextDocument::ImageResource && ReportDocument::isTagUrl(url) && m_parser) {
+        if (const QSharedPointer<QByteArray> content = ReportDocument::embeddedContent(m_parser, url))
             return *content;
-        qCDebug(lcViewer) << "Could not load file with tag id" << id;
+        qCDebug(lcViewer) << "Could not load file with tag id" << getIDFromUrl(url);
         return QTextBrowser::loadResource(type, url);
     }
-    if (text.startsWith(TemplateScheme)) {
-        const QString local = getTemplatesDir() + QLatin1Char('/') + text.mid(TemplateScheme.size());
-        return QTextBrowser::loadResource(type, QUrl::fromLocalFile(local));
-    }
-    return QTextBrowser::loadResource(type, url);
+    const QUrl local = ReportDocument::templateFileUrl(url, getTemplatesDir());
+    return QTextBrowser::loadResource(type, local.isEmpty() ? url : local);
 }
 
 void TraxoBrowser::zoomIn(int range)

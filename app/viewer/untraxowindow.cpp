@@ -4,17 +4,18 @@
 #include "frame/elidedlabel.h"
 #include "frame/findtextbrowser.h"
 #include "frame/helpviewer.h"
-#include "frame/paths.h"
 #include "frame/preferences.h"
 #include "frame/traxobench.h"
 #include "frame/untraxopreferenceswindow.h"
 #include "frame/utilities.h"
 #include "frame/vwaitcursor.h"
 #include "logging/stopwatch.h"
+#include "shared/parsetemplate.h"
+#include "shared/paths.h"
+#include "shared/reportexporter.h"
 #include "summary/summarycreator.h"
 #include "viewer/comparewindow.h"
 #include "viewer/extractdialog.h"
-#include "viewer/parsetemplate.h"
 #include "viewer/provenanceexportdialog.h"
 #include "viewer/traxobrowser.h"
 #include "viewer/viewerlogging.h"
@@ -39,7 +40,6 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
@@ -609,86 +609,65 @@ void UnTRAXOWindow::openTemplateDir()
     QDesktopServices::openUrl(QUrl::fromLocalFile(m_templateDir));
 }
 
-QString UnTRAXOWindow::exportName(QString filename, const QStringList &suffixes, const QString &append) const
-{
-    for (const QString &suffix : suffixes) {
-        if (filename.endsWith(suffix))
-            return filename;
-    }
-    return filename + append;
-}
-
-bool UnTRAXOWindow::writeExport(const QString &filename, const QByteArray &bytes)
-{
-    QFile file(filename);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        log(QStringLiteral("*** ERROR: file could not be opened for writing."));
-        return false;
-    }
-    if (file.write(bytes) != bytes.size()) {
-        log(QStringLiteral("*** ERROR: file could not be written completely."));
-        return false;
-    }
-    return true;
-}
-
 bool UnTRAXOWindow::exportAsPdf(QString filename)
 {
-    filename = exportName(filename, { QStringLiteral(".pdf") }, QStringLiteral(".pdf"));
+    filename = ReportExporter::exportName(filename, { QStringLiteral(".pdf") }, QStringLiteral(".pdf"));
     log(QStringLiteral("[Export as PDF] file: \"%1\"").arg(filename));
     traxo::StopWatch watch(this);
     watch.start(QStringLiteral("[Export as PDF] total"));
     if (m_currentFile.isEmpty())
         return false;
-    {
-        // A writable target is checked first, so a failed export says so in
-        // the log instead of failing silently inside the printer.
-        QFile probe(filename);
-        const bool existed = probe.exists();
-        if (!probe.open(QIODevice::WriteOnly | QIODevice::Append)) {
-            log(QStringLiteral("*** ERROR: file could not be opened for writing."));
-            return false;
-        }
-        probe.close();
-        if (!existed)
-            probe.remove();
+    // A writable target is checked first, so a failed export says so in the
+    // log instead of failing silently inside the writer.
+    ReportExporter exporter;
+    if (!exporter.checkWritable(filename)) {
+        log(exporter.errorString());
+        return false;
     }
     openFile(m_currentFile, true);
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(filename);
-    m_pdfBrowser->document()->print(&printer);
-    return QFileInfo(filename).size() > 0;
+    return finishExport(exporter, exporter.writePdf(m_pdfBrowser->document(), filename));
 }
 
 bool UnTRAXOWindow::exportAsHtml(QString filename)
 {
-    filename = exportName(filename, { QStringLiteral(".htm"), QStringLiteral(".html") }, QStringLiteral(".htm"));
+    filename = ReportExporter::exportName(
+        filename, { QStringLiteral(".htm"), QStringLiteral(".html") }, QStringLiteral(".htm"));
     log(QStringLiteral("[Export as HTML] file: \"%1\"").arg(filename));
     traxo::StopWatch watch(this);
     watch.start(QStringLiteral("[Export as HTML] total"));
     log(QStringLiteral("[Save_as_HTML] file: \"%1\"\n").arg(filename));
-    return writeExport(filename, m_browser->document()->toHtml().toLatin1());
+    ReportExporter exporter;
+    return finishExport(exporter, exporter.writeHtml(*m_browser->document(), filename));
 }
 
 bool UnTRAXOWindow::exportAsRawHtml(QString filename)
 {
-    filename = exportName(filename, { QStringLiteral(".htm"), QStringLiteral(".html") }, QStringLiteral(".htm"));
+    filename = ReportExporter::exportName(
+        filename, { QStringLiteral(".htm"), QStringLiteral(".html") }, QStringLiteral(".htm"));
     log(QStringLiteral("[Export as Raw HTML] file: \"%1\"").arg(filename));
     traxo::StopWatch watch(this);
     watch.start(QStringLiteral("[Export as Raw HTML] total"));
     log(QStringLiteral("[Save_as_HTML] file: \"%1\"\n").arg(filename));
-    return writeExport(filename, m_html.toLatin1());
+    ReportExporter exporter;
+    return finishExport(exporter, exporter.writeRawHtml(m_html, filename));
 }
 
 bool UnTRAXOWindow::exportAsPlainText(QString filename)
 {
-    filename = exportName(filename, { QStringLiteral(".txt") }, QStringLiteral(".txt"));
+    filename = ReportExporter::exportName(filename, { QStringLiteral(".txt") }, QStringLiteral(".txt"));
     log(QStringLiteral("[Export as Plain Text] file: \"%1\"").arg(filename));
     traxo::StopWatch watch(this);
     watch.start(QStringLiteral("[Export as Plain Text] total"));
     log(QStringLiteral("[Save_as_PlainText] file: \"%1\"\n").arg(filename));
-    return writeExport(filename, m_browser->document()->toPlainText().toLatin1());
+    ReportExporter exporter;
+    return finishExport(exporter, exporter.writePlainText(*m_browser->document(), filename));
+}
+
+bool UnTRAXOWindow::finishExport(const ReportExporter &exporter, bool written)
+{
+    if (!written)
+        log(exporter.errorString());
+    return written;
 }
 
 void UnTRAXOWindow::on_actionExport_as_PDF()

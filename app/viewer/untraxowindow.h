@@ -27,6 +27,7 @@ class QPushButton;
 class QSplitter;
 class QToolButton;
 class QTreeWidgetItem;
+class ReportExporter;
 class TraxoBrowser;
 class UnTRAXOPreferencesWindow;
 
@@ -159,8 +160,8 @@ private:
     ExtractionPlan planExtraction();
     void queueExtraction(const ExtractionPlan &plan, const QString &directory, bool askBeforeOverwrite, bool validate,
         const std::function<QString(const QString &, int, int)> &adjust);
-    QString exportName(QString filename, const QStringList &suffixes, const QString &append) const;
-    bool writeExport(const QString &filename, const QByteArray &bytes);
+    // Logs the exporter's error when written is false; returns written.
+    bool finishExport(const ReportExporter &exporter, bool written);
 
     traxo::TraxoParser m_parser;
     int m_validationState = Idle;

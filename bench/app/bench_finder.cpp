@@ -8,8 +8,8 @@
 
 #include "container/containerwriter.h"
 #include "finder/queryeditor.h"
-#include "finder/traxofinder.h"
 #include "finder/traxofindwindow.h"
+#include "shared/traxofinder.h"
 #include "summary/summarywriter.h"
 
 #include <QApplication>

@@ -6,8 +6,8 @@
 //
 //   TRAXO_BENCH_SCALE=0.2 bench_template    (fewer steps for a quick look)
 
-#include "frame/paths.h"
-#include "viewer/parsetemplate.h"
+#include "shared/parsetemplate.h"
+#include "shared/paths.h"
 
 #include <QCoreApplication>
 #include <QDir>

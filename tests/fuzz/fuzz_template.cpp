@@ -1,4 +1,4 @@
-#include "viewer/parsetemplate.h"
+#include "shared/parsetemplate.h"
 
 #include "fuzzcommon.h"
 

@@ -1,5 +1,5 @@
 #include "frame/helpviewer.h"
-#include "frame/paths.h"
+#include "shared/paths.h"
 
 #include <QDir>
 #include <QFile>

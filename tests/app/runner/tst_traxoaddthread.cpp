@@ -1,7 +1,7 @@
-#include "frame/paths.h"
 #include "frame/utilities.h"
 #include "runner/traxoaddrunner.h"
 #include "runner/traxoaddthread.h"
+#include "shared/paths.h"
 #include "testcommon.h"
 
 #include <QDir>

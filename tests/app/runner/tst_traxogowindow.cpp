@@ -1,7 +1,7 @@
-#include "frame/paths.h"
 #include "frame/utilities.h"
 #include "messageboxanswerer.h"
 #include "runner/traxogowindow.h"
+#include "shared/paths.h"
 #include "testcommon.h"
 
 #include <QAction>

@@ -2,7 +2,7 @@
 
 #include "container/traxoparser.h"
 #include "containerbuilder.h"
-#include "frame/paths.h"
+#include "shared/paths.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -1,7 +1,7 @@
-#include "viewer/parsetemplate.h"
+#include "shared/parsetemplate.h"
 
-#include "frame/traxobench.h"
-#include "frame/utilities.h"
+#include "shared/textformat.h"
+#include "shared/traxobenchinfo.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "viewer/parsetemplate.h"
+#include "shared/parsetemplate.h"
 
 #include "container/traxoparser.h"
-#include "frame/paths.h"
+#include "shared/paths.h"
 #include "summary/summarycreator.h"
 #include "testcommon.h"
 

@@ -1,7 +1,7 @@
-#include "traxofinder.h"
+#include "shared/traxofinder.h"
 
 #include "container/traxoparser.h"
-#include "finder/lookaheadchecker.h"
+#include "shared/lookaheadchecker.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,13 @@
-#include "paths.h"
-
-#include "framelog.h"
+#include "shared/paths.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
+
+// The frame's category: where the program looks for its parts is a question
+// about the installation, whichever program asks.
+Q_LOGGING_CATEGORY(lcPaths, "traxo.frame", QtInfoMsg)
 
 namespace {
 
@@ -29,7 +32,7 @@ QString withTraxoSubfolder(const QString &dir)
 {
     const QString sub = cleanAbsolute(dir + QStringLiteral("/traxo/"));
     if (isDirectory(sub)) {
-        qCDebug(lcFrame) << sub;
+        qCDebug(lcPaths) << sub;
         return sub;
     }
     return cleanAbsolute(dir);
@@ -122,17 +125,17 @@ QString getExamplesDirFor(const QString &binaryDir, const QString &applicationDi
 QString getDocDirFor(const QString &binaryDir, const QString &applicationDir)
 {
     const QString inCore = getCoreDirFor(binaryDir) + QStringLiteral("/doc/usage/");
-    qCDebug(lcFrame) << cleanAbsolute(inCore);
+    qCDebug(lcPaths) << cleanAbsolute(inCore);
     const QString coreDoc = withTraxoSubfolder(inCore);
     if (isDirectory(coreDoc))
         return coreDoc;
 
     QDir dir(applicationDir);
-    qCDebug(lcFrame) << "application dir:" << dir.absolutePath();
+    qCDebug(lcPaths) << "application dir:" << dir.absolutePath();
     dir.setPath(dir.absolutePath() + QStringLiteral("/.."));
-    qCDebug(lcFrame) << "up:" << QDir::cleanPath(dir.absolutePath());
+    qCDebug(lcPaths) << "up:" << QDir::cleanPath(dir.absolutePath());
     dir.setPath(dir.absolutePath() + QStringLiteral("/doc/generated/usage"));
-    qCDebug(lcFrame) << "doc:" << QDir::cleanPath(dir.absolutePath());
+    qCDebug(lcPaths) << "doc:" << QDir::cleanPath(dir.absolutePath());
     const QString beside = withTraxoSubfolder(dir.absolutePath());
     const QString inSystem
         = withTraxoSubfolder(applicationDir + SystemDataDir + QStringLiteral("/doc/generated/usage"));
@@ -192,7 +195,7 @@ bool removeDirectory(const QString &dir)
     const QFileInfoList entries = QDir(dir).entryInfoList(
         QDir::Dirs | QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
     for (const QFileInfo &entry : entries) {
-        qCDebug(lcFrame) << "delete.." << entry.absoluteFilePath();
+        qCDebug(lcPaths) << "delete.." << entry.absoluteFilePath();
         if (entry.isSymLink() || !entry.isDir())
             ok = QFile::remove(entry.absoluteFilePath()) && ok;
         else
@@ -208,7 +211,7 @@ bool copyDirectory(const QString &from, const QString &to)
     if (source == target)
         return true;
     if (target.startsWith(source + QLatin1Char('/'))) {
-        qCDebug(lcFrame) << "copying:" << source << "into its own subtree" << target << "refused";
+        qCDebug(lcPaths) << "copying:" << source << "into its own subtree" << target << "refused";
         return false;
     }
     if (!QFileInfo(from).isDir())
@@ -220,7 +223,7 @@ bool copyDirectory(const QString &from, const QString &to)
     for (const QFileInfo &entry : entries) {
         const QString sourcePath = entry.absoluteFilePath();
         const QString targetPath = QDir(to).absoluteFilePath(entry.fileName());
-        qCDebug(lcFrame) << "copying:" << sourcePath << "->" << targetPath;
+        qCDebug(lcPaths) << "copying:" << sourcePath << "->" << targetPath;
         if (entry.isDir()) {
             QDir(to).mkdir(entry.fileName());
             ok = copyDirectory(sourcePath, targetPath) && ok;

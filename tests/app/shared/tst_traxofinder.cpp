@@ -1,5 +1,5 @@
-#include "finder/traxofinder.h"
 #include "findfixture.h"
+#include "shared/traxofinder.h"
 
 #include <QDir>
 #include <QFile>

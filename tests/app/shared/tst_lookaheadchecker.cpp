@@ -1,4 +1,4 @@
-#include "finder/lookaheadchecker.h"
+#include "shared/lookaheadchecker.h"
 
 #include <QAtomicInt>
 #include <QRandomGenerator>

@@ -1,7 +1,7 @@
 #ifndef TRAXO_LOOKAHEADCHECKER_H
 #define TRAXO_LOOKAHEADCHECKER_H
 
-#include "finder/traxofinder.h"
+#include "shared/traxofinder.h"
 
 #include <QStringList>
 

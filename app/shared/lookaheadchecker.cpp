@@ -1,4 +1,4 @@
-#include "lookaheadchecker.h"
+#include "shared/lookaheadchecker.h"
 
 #include <algorithm>
 
