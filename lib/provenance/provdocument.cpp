@@ -69,8 +69,8 @@ QString provnString(const QString &text)
 QString provnValue(const Value &value)
 {
     switch (value.type) {
-    case Value::Integer:
-        return value.text;
+    case Value::Long:
+        return provnString(value.text) + QLatin1String(" %% xsd:long");
     case Value::Boolean:
         return provnString(value.text) + QLatin1String(" %% xsd:boolean");
     case Value::QualifiedName:
@@ -84,8 +84,8 @@ QString provnValue(const Value &value)
 QJsonValue jsonValue(const Value &value)
 {
     switch (value.type) {
-    case Value::Integer:
-        return QJsonObject { { "$", value.text }, { "type", "xsd:int" } };
+    case Value::Long:
+        return QJsonObject { { "$", value.text }, { "type", "xsd:long" } };
     case Value::Boolean:
         return QJsonObject { { "$", value.text }, { "type", "xsd:boolean" } };
     case Value::QualifiedName:
@@ -109,7 +109,7 @@ ProvDocument::ProvDocument(const ProvenanceModel &model)
         const QString mime = file.mimeType();
         addText(record, qualified(mime.isEmpty() ? "filetype" : "mimeType"), file.type);
         if (file.size >= 0)
-            record.attributes.append({ qualified("size"), Value { QString::number(file.size), Value::Integer } });
+            record.attributes.append({ qualified("size"), Value { QString::number(file.size), Value::Long } });
         addText(record, qualified("md5"), file.md5);
         record.attributes.append({ qualified("embedded"), Value { file.embedded ? "true" : "false", Value::Boolean } });
         addText(record, qualified("description"), file.description);

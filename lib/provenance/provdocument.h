@@ -23,7 +23,7 @@ public:
 
     struct Value
     {
-        enum Type { String, Integer, Boolean, QualifiedName };
+        enum Type { String, Long, Boolean, QualifiedName };
         QString text;
         Type type = String;
     };

@@ -71,7 +71,7 @@ const QByteArray Report("# Porosity\n12.5 %\n");
 
 // Acquisition (settings -> scan), reconstruction (scan -> slice), analysis
 // (slice -> report): the scan and the slice link the steps. Embedded: settings,
-// scan and report; the slice is recorded only.
+// scan and report; the slice, 5 GB, is recorded only.
 QList<ContainerWriter::Section> linkedSteps()
 {
     QList<ContainerWriter::File> files;
@@ -87,6 +87,8 @@ QList<ContainerWriter::Section> linkedSteps()
     Summary reconstruction = step("Reconstruction", "recon", "alice", "yesterday");
     reconstruction.files
         = { declare("scan.dat", Scan, "InFile", false, &files), declare("slice.png", Slice, "OutFile", false, &files) };
+    // Recorded only, so it may be larger than any int.
+    reconstruction.files[1].UncompressedSize = Q_INT64_C(5000000000);
     const ContainerWriter::Section second = section(reconstruction, files);
 
     files.clear();
@@ -140,7 +142,7 @@ private slots:
     void initTestCase();
     void provReadsWhatWeWrite_data();
     void provReadsWhatWeWrite();
-    void userAttributesKeepTheirUnits();
+    void recordedValuesKeepUnitsAndTypes();
     void roCrateDescribesAndHoldsTheFiles();
     void textsAreDecodedOnceAndEscaped_data();
     void textsAreDecodedOnceAndEscaped();
@@ -230,7 +232,7 @@ void tst_ProvenanceExporter::provReadsWhatWeWrite()
     QCOMPARE(read.value("differences").toArray(), QJsonArray());
 }
 
-void tst_ProvenanceExporter::userAttributesKeepTheirUnits()
+void tst_ProvenanceExporter::recordedValuesKeepUnitsAndTypes()
 {
     ProvenanceExporter exporter;
     QVERIFY(exporter.open(container("units.traxo", linkedSteps())));
@@ -244,6 +246,12 @@ void tst_ProvenanceExporter::userAttributesKeepTheirUnits()
     QCOMPARE(activity.value("traxo:attribute_projections").toString(), QStringLiteral("360"));
     QVERIFY(!activity.contains("traxo:unit_projections"));
     QCOMPARE(activity.value("prov:startTime").toString(), QStringLiteral("2026-03-01T10:00:00+01:00"));
+    const QJsonObject slice = readJson(exporter.text(ProvenanceExporter::ProvJson))
+                                  .value("entity")
+                                  .toObject()
+                                  .value("traxo:file-3")
+                                  .toObject();
+    QCOMPARE(slice.value("traxo:size").toObject(), (QJsonObject { { "$", "5000000000" }, { "type", "xsd:long" } }));
 }
 
 void tst_ProvenanceExporter::roCrateDescribesAndHoldsTheFiles()
@@ -315,6 +323,7 @@ void tst_ProvenanceExporter::roCrateDescribesAndHoldsTheFiles()
     const QJsonObject slice = byId.value("#file-3");
     QCOMPARE(slice.value("name").toString(), QStringLiteral("slice.png"));
     QCOMPARE(slice.value("traxo:md5").toString(), md5(Slice));
+    QCOMPARE(slice.value("contentSize").toString(), QStringLiteral("5000000000"));
     QCOMPARE(slice.value("traxo:recordedPath").toString(), QStringLiteral("/data/run"));
     QVERIFY(!QFile::exists(folder + "/step-2/slice.png"));
 }
