@@ -8,6 +8,7 @@
 
 #include "argfile/argfileparser.h"
 #include "argfile/argfilereader.h"
+#include "argfile/quoting.h"
 #include "argfile/wsfile.h"
 #include "frame/findtextbrowser.h"
 #include "frame/helpviewer.h"
@@ -81,6 +82,27 @@ void clearFields(QLineEdit *name, QLineEdit *path)
 {
     name->clear();
     path->clear();
+}
+
+// Takes the words that only traxoadd itself interprets ("--sync-cwd" changes
+// what relative paths mean, "-c" reads another arg-file) out of words: the
+// model has no place for them, yet saving must not drop them.
+QStringList takeToolOnlyWords(QStringList &words)
+{
+    QStringList taken, rest;
+    for (int i = 0; i < words.size(); ++i) {
+        const QString &word = words.at(i);
+        if (word == QLatin1String("--sync-cwd") || word == QLatin1String("--stdin")) {
+            taken << word;
+        } else if (word == QLatin1String("-c") && i + 1 < words.size()) {
+            taken << word << words.at(i + 1);
+            ++i;
+        } else {
+            rest << word;
+        }
+    }
+    words = rest;
+    return taken;
 }
 
 bool isBlank(const QString &text)
@@ -274,8 +296,9 @@ void GuiWindow::evaluateRadioButtons()
 
     m_ui->noneCheckBox->setEnabled(!append);
     m_ui->traxoRootOptionalCheckBox->setEnabled(!none);
-    m_ui->firstInputFileTraxoRootFileRadioButton->setEnabled(!none);
-    m_ui->userspecifiedPathAndNameRadioButton->setEnabled(!none);
+    // Appending keeps the root chosen before; only its fields stay editable.
+    m_ui->firstInputFileTraxoRootFileRadioButton->setEnabled(!append && !none);
+    m_ui->userspecifiedPathAndNameRadioButton->setEnabled(!append && !none);
 
     const bool userRoot = m_ui->userspecifiedPathAndNameRadioButton->isChecked();
     // A choice that does not apply shows "<undefined>" rather than a name.
@@ -402,9 +425,14 @@ traxo::ArgFile GuiWindow::relativeCopy() const
 QString GuiWindow::buildCommand_File()
 {
     applyContainerRules();
-    if (m_ui->relativePathsCheckBox->isChecked())
-        return relativeCopy().toCommandline(false);
-    return m_argFile.toCommandline(false);
+    // The fields hold arg-file words: "$name" stays a reference and "$$" a
+    // literal dollar, so a saved and reopened step reads back the same.
+    const QString line
+        = m_ui->relativePathsCheckBox->isChecked() ? relativeCopy().toCommandline(true) : m_argFile.toCommandline(true);
+    if (m_toolOnlyWords.isEmpty())
+        return line;
+    const QString toolWords = traxo::joinCommandlineWords(m_toolOnlyWords, true);
+    return line.isEmpty() ? toolWords : toolWords + QLatin1Char(' ') + line;
 }
 
 QString GuiWindow::returnHints()
@@ -602,13 +630,15 @@ bool GuiWindow::openArgFile(const QString &fileName)
         m_owner->addRecentFile(fileName);
 
     // Whatever the reader cannot interpret would be dropped by the next save,
-    // so the user hears about it now; that includes options it accepts but
-    // the form cannot hold (a dropped "--sync-cwd" changes what paths mean).
+    // so the user hears about it now. Options that only traxoadd interprets
+    // are kept aside and written back unchanged.
     QStringList problems;
     traxo::ArgfileReader reader;
     connect(&reader, qOverload<const QString &, int>(&traxo::ArgfileReader::log), this,
         [&problems](const QString &message, int) { problems << message.trimmed(); });
-    m_argFile = reader.readArgfile(text, nullptr);
+    QStringList words = traxo::ArgfileParser::parseArgfile(text, nullptr);
+    m_toolOnlyWords = takeToolOnlyWords(words);
+    m_argFile = reader.parseCommandline(reader.checkOptionSignatures(words));
     if (traxo::ArgfileParser::getHighlighterList(text).isEmpty() && !isBlank(text))
         problems << tr("The text cannot be cut into words; a quote may be missing its end.");
 
@@ -923,6 +953,8 @@ void GuiWindow::on_removeAllFileValuePairs_clicked()
 void GuiWindow::updateFileCount()
 {
     m_ui->numberOfFilesLabel->setText(tr("Number of Files %1").arg(m_ui->FileListWidget->count()));
+    // The containers named after the first input and output file follow the list.
+    evaluateRadioButtons();
 }
 
 void GuiWindow::hideAllButtons()
@@ -997,6 +1029,7 @@ void GuiWindow::showFileType(const QString &filetype)
 void GuiWindow::updateCurrentFileItem()
 {
     m_fileItems->updateItem(m_fileItems->getSelectedItem());
+    evaluateRadioButtons();
 }
 
 void GuiWindow::on_newFileButton_clicked()

@@ -173,6 +173,9 @@ private:
     // Containers of an opened arg-file beyond the one the storage fields can
     // show; written after it while the user-specified storage is chosen.
     QStringList m_furtherContainers;
+    // Words of the opened arg-file that only traxoadd interprets; written
+    // first on saving.
+    QStringList m_toolOnlyWords;
     // Set while the form is filled from the model, so controls do not write back.
     bool m_fillingForm = false;
 };

@@ -236,16 +236,17 @@ void TraxoFilesTabContextMenu::doOutputUserSpec()
     checkOne(m_outputUserSpec, { m_firstOutput, m_oneForEach, m_outputUserSpec });
 }
 
-// Appending writes into the root container, so the root choice stays open and
-// only the storage choice is moot; "none" has no root to choose or to excuse.
+// Appending writes into the root chosen before it was checked, so neither the
+// root nor the storage choice is open then; "none" has no root to choose or to
+// excuse.
 void TraxoFilesTabContextMenu::updateEnabled()
 {
     const bool append = m_append->isChecked();
     const bool none = m_none->isChecked();
     m_none->setEnabled(!append);
     m_optional->setEnabled(!none || append);
-    m_firstInput->setEnabled(append || !none);
-    m_userSpec->setEnabled(append || !none);
+    m_firstInput->setEnabled(!append && !none);
+    m_userSpec->setEnabled(!append && !none);
     m_firstOutput->setEnabled(!append);
     m_oneForEach->setEnabled(!append);
     m_outputUserSpec->setEnabled(!append);

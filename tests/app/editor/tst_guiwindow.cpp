@@ -58,6 +58,7 @@ private slots:
     void fileActionsFollowTheList();
     void openAndSaveAgain_data();
     void openAndSaveAgain();
+    void derivedNamesFollowTheFileList();
     void openFillsTheForm();
     void saveWritesOneLine();
     void failedSaveIsVisible();
@@ -218,11 +219,18 @@ void tst_GuiWindow::appendMode()
     QFETCH(QString, expected);
     GuiWindow gui(QString(), nullptr);
     QVERIFY(control<QCheckBox>(gui, "traxoAppendCheckBox")->isChecked());
+    // The root is chosen before appending; while appending the choice is closed.
+    QVERIFY(!control(gui, "userspecifiedPathAndNameRadioButton")->isEnabled());
+    QVERIFY(!control(gui, "firstInputFileTraxoRootFileRadioButton")->isEnabled());
     setText(gui, "titleLineEdit", "T");
-    if (userSpecified)
+    if (userSpecified) {
+        check(gui, "traxoAppendCheckBox", false);
         setRoot(gui, "/d/", "root.traxo");
-    else
+        check(gui, "traxoAppendCheckBox", true);
+        QVERIFY(control(gui, "traxoRootFileNameText")->isEnabled());
+    } else {
         addFile(gui, "/data/in.nii", true);
+    }
     // Storage choices do not apply while appending.
     setStorage(gui, "/elsewhere/", "ignored.traxo");
     check(gui, "traxoRootOptionalCheckBox", optional);
@@ -637,6 +645,9 @@ void tst_GuiWindow::openAndSaveAgain_data()
     QTest::addRow("one container per output file") << "oneforeach.vcmd";
     QTest::addRow("a new history from scratch") << "fromscratch.vcmd";
     QTest::addRow("several containers of free choice") << "severalcontainers.vcmd";
+    QTest::addRow("literal dollars, references and --sync-cwd") << "dollars.vcmd";
+    QTest::addRow("shipped example 01") << "../../../../examples/01-calibration.vcmd";
+    QTest::addRow("shipped example 04") << "../../../../examples/04-analysis.vcmd";
 }
 
 void tst_GuiWindow::openAndSaveAgain()
@@ -648,17 +659,48 @@ void tst_GuiWindow::openAndSaveAgain()
     QVERIFY(expected != traxo::ArgFile());
 
     GuiWindow gui(QString(), nullptr);
+    MessageBoxAnswerer answerer("OK");
     QVERIFY(gui.openArgFile(original));
+    QCOMPARE(answerer.texts, QStringList());
     QVERIFY(!gui.hasUnsavedChanges());
     QCOMPARE(gui.argFile().toCommandline(true), expected.toCommandline(true));
     QVERIFY(gui.argFile() == expected);
 
-    const QString saved = m_dir.filePath(fixture);
+    const QString saved = m_dir.filePath(QFileInfo(fixture).fileName());
     QVERIFY(gui.saveArgFile(saved));
-    const QString text = QString::fromUtf8(testcommon::readFile(saved));
-    const traxo::ArgFile reread = readModel(text);
+    const QByteArray text = testcommon::readFile(saved);
+    const traxo::ArgFile reread = readModel(QString::fromUtf8(text));
     QCOMPARE(reread.toCommandline(true), expected.toCommandline(true));
     QVERIFY(reread == expected);
+    // Options the form has no control for are written back too.
+    const QStringList originalWords = words(QString::fromUtf8(testcommon::readFile(original)));
+    QCOMPARE(words(QString::fromUtf8(text)).contains("--sync-cwd"), originalWords.contains("--sync-cwd"));
+
+    // A second round changes nothing at all.
+    GuiWindow again(QString(), nullptr);
+    QVERIFY(again.openArgFile(saved));
+    QVERIFY(again.saveArgFile(saved));
+    QCOMPARE(testcommon::readFile(saved), text);
+}
+
+void tst_GuiWindow::derivedNamesFollowTheFileList()
+{
+    GuiWindow gui(QString(), nullptr);
+    const auto field = [&gui](const char *name) { return control<QLineEdit>(gui, name)->text(); };
+    QCOMPARE(field("traxoRootFileNameText"), QStringLiteral("<undefined>"));
+    addFile(gui, "/data/in.nii", true);
+    QCOMPARE(field("traxoRootFileNameText"), QStringLiteral("in.nii.traxo"));
+    QCOMPARE(field("traxoRootFilePathText"), QStringLiteral("/data/"));
+
+    check(gui, "traxoAppendCheckBox", false);
+    QCOMPARE(field("traxoStorageFileNameText"), QStringLiteral("<undefined>"));
+    addFile(gui, "/results/out.nii", false);
+    QCOMPARE(field("traxoStorageFileNameText"), QStringLiteral("out.nii.traxo"));
+    QCOMPARE(field("traxoStorageFilePathText"), QStringLiteral("/results/"));
+
+    click(gui, "removeAllFilesButton");
+    QCOMPARE(field("traxoRootFileNameText"), QStringLiteral("<undefined>"));
+    QCOMPARE(field("traxoStorageFileNameText"), QStringLiteral("<undefined>"));
 }
 
 void tst_GuiWindow::openFillsTheForm()
@@ -749,13 +791,13 @@ void tst_GuiWindow::openReportsWhatItCouldNotRead()
     QCOMPARE(answerer.texts.size(), 2);
     QVERIFY(answerer.texts.constLast().contains("quote"));
 
-    // Accepted by traxoadd but not held by the form: saving would drop it.
+    // Options only traxoadd interprets are kept without a word.
     const QString syncCwd = m_dir.filePath("synccwd.vcmd");
-    QVERIFY(testcommon::writeFile(syncCwd, "--sync-cwd -s title \"Kept too\"\n"));
+    QVERIFY(testcommon::writeFile(syncCwd, "--sync-cwd -c common.vcmd -s title \"Kept too\"\n"));
     QVERIFY(gui.openArgFile(syncCwd));
     QCOMPARE(control<QLineEdit>(gui, "titleLineEdit")->text(), QStringLiteral("Kept too"));
-    QCOMPARE(answerer.texts.size(), 3);
-    QVERIFY2(answerer.texts.constLast().contains("--sync-cwd"), qPrintable(answerer.texts.constLast()));
+    QCOMPARE(answerer.texts.size(), 2);
+    QCOMPARE(gui.buildCommand_File(), QStringLiteral("--sync-cwd -c common.vcmd -s title \"Kept too\""));
 }
 
 void tst_GuiWindow::unsavedChanges()

@@ -170,10 +170,10 @@ void tst_TabContextMenus::traxoFilesEnabling_data()
     QTest::addColumn<bool>("rootChoiceEnabled");
     QTest::addColumn<bool>("storageChoiceEnabled");
 
-    QTest::addRow("append: root choice stays, storage is moot") << true << false << false << true << true << false;
+    QTest::addRow("append: root and storage choices are moot") << true << false << false << true << false << false;
     QTest::addRow("none: no root to choose or excuse") << false << true << true << false << false << true;
     QTest::addRow("neither: everything open") << false << false << true << true << true << true;
-    QTest::addRow("append wins over none") << true << true << false << true << true << false;
+    QTest::addRow("append wins over none") << true << true << false << true << false << false;
 }
 
 void tst_TabContextMenus::traxoFilesEnabling()
