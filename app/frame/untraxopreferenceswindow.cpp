@@ -70,7 +70,11 @@ void UnTRAXOPreferencesWindow::initWidgets()
     const int zoom = m_zoomLevelBox->findText(QString::number(Preferences::browZoomLevel()));
     if (zoom >= 0)
         m_zoomLevelBox->setCurrentIndex(zoom);
-    m_templateLineEdit->setText(Preferences::browTemplate());
+    // The box shows whether the stored template is the default one, so that OK
+    // keeps what the dialog showed.
+    const QString storedTemplate = Preferences::browTemplate();
+    m_templateLineEdit->setText(storedTemplate);
+    m_defaultTemplate->setChecked(storedTemplate == defaultTemplate);
     defaultTemplateBoxClicked(m_defaultTemplate->checkState());
 
     selectChoice(Preferences::valPerformance(), m_smallValidationPerformance, m_mediumValidationPerformance,
@@ -102,9 +106,9 @@ QString UnTRAXOPreferencesWindow::templateForPath(const QString &path, bool useD
 {
     if (useDefault)
         return defaultTemplate;
-    const QString normalised = QDir::fromNativeSeparators(path);
-    if (!normalised.contains(QLatin1Char('/')))
-        return defaultTemplate;
+    // The edit shows the stored bare name, or the path a file chooser gave;
+    // either way only a file of the templates directory is taken.
+    const QString normalised = QDir::fromNativeSeparators(path.trimmed());
     const QString name = QFileInfo(normalised).fileName();
     if (name.isEmpty() || !QFileInfo::exists(templatesDir + QLatin1Char('/') + name))
         return defaultTemplate;

@@ -75,6 +75,29 @@ void appendUnique(QList<int> *ids, int id)
         ids->append(id);
 }
 
+// Bytes hashed per slice for the "Buffer size" preference: larger slices
+// validate faster and make the window answer more slowly.
+qint64 validationSliceBytes(int sizeChoice)
+{
+    switch (sizeChoice) {
+    case SizeSmall:
+        return 25000;
+    case SizeLarge:
+        return 1000000;
+    default:
+        return 100000;
+    }
+}
+
+// Whether the automatic validation takes an item of size bytes: the choice
+// of the preferences ("Always", "Never", "If ... is smaller than" limit MB).
+bool validatesAutomatically(int choice, int limitMB, qint64 size)
+{
+    if (choice == ActionNever)
+        return false;
+    return choice != ActionDependsOnSize || size < qint64(limitMB) * 1024 * 1024;
+}
+
 QString countedText(const QString &pattern, int count)
 {
     return pattern.arg(count) + (count == 1 ? QStringLiteral("...") : QStringLiteral("s..."));
@@ -100,7 +123,7 @@ QString getUnTraxoHelloMessage()
 
 UnTRAXOWindow::UnTRAXOWindow(const QString &filename, QString templateDir)
     : m_parser(traxo::ParseTolerant)
-    , m_validationQueue(nullptr, 100000)
+    , m_validationQueue(nullptr, validationSliceBytes(Preferences::valPerformance()))
     , m_extractionQueue(nullptr)
 {
     setupUi();
@@ -131,7 +154,8 @@ UnTRAXOWindow::UnTRAXOWindow(const QString &filename, QString templateDir)
     m_splitter->setCollapsible(0, true);
     m_splitter->setCollapsible(1, false);
     m_splitter->setStretchFactor(1, 10);
-    m_outlineTree->hide();
+    // The whole pane, not only the tree: an empty viewer has nothing to outline.
+    m_outlinePane->hide();
     m_splitterLog->setCollapsible(0, false);
     m_splitterLog->setCollapsible(1, true);
     m_log->hide();
@@ -214,6 +238,8 @@ void UnTRAXOWindow::setupUi()
     m_splitter->setObjectName(QStringLiteral("m_splitter"));
 
     auto *outlinePane = new QWidget(m_splitter);
+    m_outlinePane = outlinePane;
+    outlinePane->setObjectName(QStringLiteral("outlinePane"));
     auto *outlineLayout = new QVBoxLayout(outlinePane);
     outlineLayout->setContentsMargins(0, 0, 0, 0);
     m_outlineTree = new OutlineTree(outlinePane);
@@ -485,6 +511,8 @@ void UnTRAXOWindow::openFile(const QString &filename, bool bGeneratePDF)
         showNoTemplatesMessage();
         return;
     }
+    if (!mayStopExtraction(QStringLiteral("Opening a file")))
+        return;
     VWaitCursor waitCursor;
 
     m_currentFile = filename;
@@ -506,35 +534,85 @@ void UnTRAXOWindow::openFile(const QString &filename, bool bGeneratePDF)
 
     step.start(QStringLiteral("initOutline"));
     initOutline(summaries);
+    m_summaries = summaries;
 
     step.start(QStringLiteral("makeHtmlListing"));
-    const QString templatePath = m_templateDir + QDir::separator() + m_templateMenu->currentText();
-    {
-        ParseTemplate engine(this);
-        if (!engine.loadTemplateFile(templatePath))
-            log(makeRed(QStringLiteral("*** ERROR: the template \"%1\" could not be read.").arg(templatePath)));
-        m_html = engine.generateHtml(filename, templatePath, summaries, bGeneratePDF);
-    }
+    renderSummaries(bGeneratePDF);
     step.stop();
 
     if (!bGeneratePDF) {
         step.start(QStringLiteral("setHTML"));
         m_browser->setHtml(m_html);
-        if (m_outlineTree->isHidden()) {
-            m_outlineTree->show();
-            m_log->show();
-            m_actionShow_log->setChecked(true);
+        if (m_outlinePane->isHidden()) {
+            m_outlinePane->show();
+            const bool showLog = Preferences::logShow() == 1;
+            m_log->setVisible(showLog);
+            m_actionShow_log->setChecked(showLog);
         }
         setWindowTitle(QStringLiteral("View TRAXO File - %1").arg(QFileInfo(filename).fileName()));
         addRecentFile(QFileInfo(filename).absoluteFilePath());
-    } else {
+    }
+
+    queueAutomaticValidation();
+    m_extractionQueue.reset(&m_parser);
+    continueValidation();
+}
+
+void UnTRAXOWindow::renderSummaries(bool bGeneratePDF)
+{
+    const QString templatePath = m_templateDir + QDir::separator() + m_templateMenu->currentText();
+    {
+        ParseTemplate engine(this);
+        if (!engine.loadTemplateFile(templatePath))
+            log(makeRed(QStringLiteral("*** ERROR: the template \"%1\" could not be read.").arg(templatePath)));
+        m_html = engine.generateHtml(m_currentFile, templatePath, m_summaries, bGeneratePDF);
+    }
+    if (bGeneratePDF) {
+        m_pdfBrowser->setParser(&m_parser);
         m_pdfBrowser->setHtml(m_html);
         m_pdfBrowser->zoomOut(3);
     }
+}
 
-    m_validationQueue.repopulate(&m_parser);
-    m_extractionQueue.reset(&m_parser);
-    continueValidation();
+void UnTRAXOWindow::queueAutomaticValidation()
+{
+    const int sectionChoice = Preferences::valAutomaticSectionValidation();
+    const int fileChoice = Preferences::valAutomaticFileValidation();
+    QList<int> sectionIds, fileIds;
+    const QList<traxo::SectionTag> sections = m_parser.getSections();
+    for (const traxo::SectionTag &section : sections) {
+        if (validatesAutomatically(sectionChoice, Preferences::valASVLimit(), section.size))
+            sectionIds << section.id;
+    }
+    const QList<traxo::FileTag> files = m_parser.getFiles();
+    for (const traxo::FileTag &file : files) {
+        if (validatesAutomatically(fileChoice, Preferences::valAFVLimit(), file.filesize))
+            fileIds << file.id;
+    }
+    m_validationQueue.reset(&m_parser);
+    m_validationQueue.addValidatees(fileIds, sectionIds);
+    const qsizetype left = sections.size() + files.size() - sectionIds.size() - fileIds.size();
+    if (left > 0)
+        log(QStringLiteral("[validate] %1 of the sections and files are not checked automatically (see "
+                           "Preferences); select them and validate them when needed.")
+                .arg(left));
+}
+
+bool UnTRAXOWindow::mayStopExtraction(const QString &action)
+{
+    if (m_extractionState == Idle)
+        return true;
+    const auto answer = QMessageBox::question(this, QStringLiteral("extraction is running"),
+        QStringLiteral("TRAXObench is currently extracting files from this container. %1 now cancels the "
+                       "extraction, and the files being written stay incomplete. Do you want to cancel the "
+                       "extraction?")
+            .arg(action),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer != QMessageBox::Yes)
+        return false;
+    cancelExtraction();
+    log(makeRed(QStringLiteral("[extract] extraction canceled; the files being written are incomplete.")));
+    return true;
 }
 
 void UnTRAXOWindow::initOutline(const traxo::Summaries &summaries)
@@ -624,7 +702,9 @@ bool UnTRAXOWindow::exportAsPdf(QString filename)
         log(exporter.errorString());
         return false;
     }
-    openFile(m_currentFile, true);
+    // Rendered again from the summaries read at opening: the container stays
+    // open and a running extraction goes on.
+    renderSummaries(true);
     return finishExport(exporter, exporter.writePdf(m_pdfBrowser->document(), filename));
 }
 
@@ -704,8 +784,17 @@ void UnTRAXOWindow::on_actionExport_as_Plain_Text()
 
 void UnTRAXOWindow::on_templateMenu_currentIndexChanged(const QString &szSelected)
 {
-    openFile(m_currentFile, false);
     Preferences::setBrowTemplate(szSelected);
+    if (m_currentFile.isEmpty() || m_summaries.isEmpty())
+        return;
+    // Another look at the same summaries: nothing is read again, so a running
+    // extraction or validation goes on undisturbed.
+    log(QStringLiteral("[template] \"%1\"").arg(szSelected));
+    traxo::StopWatch watch(this);
+    watch.start(QStringLiteral("[template] total"));
+    VWaitCursor waitCursor;
+    renderSummaries(false);
+    m_browser->setHtml(m_html);
 }
 
 void UnTRAXOWindow::outlineDoubleClicked(QTreeWidgetItem *item, int)
@@ -1021,7 +1110,18 @@ void UnTRAXOWindow::showLog()
 void UnTRAXOWindow::showPreferences()
 {
     Preferences::setBrowZoomLevel(m_browser->zoom());
-    m_preferencesWindow->exec();
+    if (m_preferencesWindow->exec() != QDialog::Accepted)
+        return;
+    // What OK stored applies to this window at once, not only to later ones.
+    const QString shownTemplate = m_templateMenu->currentText();
+    loadSettings();
+    if (!m_outlinePane->isHidden()) {
+        const bool showLog = Preferences::logShow() == 1;
+        m_log->setVisible(showLog);
+        m_actionShow_log->setChecked(showLog);
+    }
+    if (m_templateMenu->currentText() != shownTemplate)
+        on_templateMenu_currentIndexChanged(m_templateMenu->currentText());
 }
 
 void UnTRAXOWindow::updateProgressBar(int percent, const QString &name)
@@ -1071,7 +1171,11 @@ void UnTRAXOWindow::extractSelected()
     const ExtractionPlan plan = planExtraction();
     if (plan.ids.isEmpty())
         return;
-    ExtractDialog dialog(this, QStringLiteral("."), int(plan.ids.size()));
+    ExtractDialog dialog(this, Preferences::extrDirectory(), int(plan.ids.size()));
+    dialog.m_askCheck->setChecked(Preferences::extrAskBeforeOverwrite() != 0);
+    dialog.m_validateCheck->setChecked(
+        Preferences::extrValidateFiles() != 0 && Preferences::extrValidateAfter() != ActionNever);
+    dialog.m_adjustNamesCheck->setChecked(Preferences::extrNumberFiles() != 0);
     if (dialog.exec() != QDialog::Accepted)
         return;
     queueExtraction(plan, dialog.getDirectory(), dialog.getAskBeforeOverwrite(), dialog.getValidateFiles(),
@@ -1101,6 +1205,9 @@ void UnTRAXOWindow::queueExtraction(const ExtractionPlan &plan, const QString &d
     QHash<int, QString> targets;
     QList<traxo::SavedFile> savedFiles;
     const int count = int(plan.ids.size());
+    // "Validate after Extraction: If file is smaller than" leaves larger files unchecked.
+    const bool bySize = Preferences::extrValidateAfter() == ActionDependsOnSize;
+    const qint64 sizeLimit = qint64(Preferences::extrVAELimit()) * 1024 * 1024;
     for (int k = 1; k <= count; ++k) {
         const int id = plan.ids.at(k - 1);
         const QSharedPointer<traxo::FileTag> tag = m_parser.getFile(id);
@@ -1140,7 +1247,7 @@ void UnTRAXOWindow::queueExtraction(const ExtractionPlan &plan, const QString &d
         if (info.isSymLink())
             QFile::remove(target);
         targets.insert(id, target);
-        if (validate)
+        if (validate && (!bySize || tag->filesize < sizeLimit))
             savedFiles.append(traxo::SavedFile { target, tag->md5file, tag->filesize });
     }
     m_extractionQueue.addExtractees(targets);

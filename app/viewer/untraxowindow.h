@@ -147,6 +147,14 @@ private:
     void setupIcons();
     void loadSettings();
     void initOutline(const traxo::Summaries &summaries);
+    // Renders m_summaries through the selected template into m_html, and for
+    // PDF into the hidden PDF browser.
+    void renderSummaries(bool bGeneratePDF);
+    // Queues the sections and files the validation preferences check.
+    void queueAutomaticValidation();
+    // Asks before an action named action cancels a running extraction; false
+    // when the extraction is to go on.
+    bool mayStopExtraction(const QString &action);
     void continueValidation();
     void continueExtraction();
     void finishValidation();
@@ -168,6 +176,7 @@ private:
     int m_extractionState = Idle;
     QString m_currentFile;
     QString m_html;
+    traxo::Summaries m_summaries;
     TraxoBrowser *m_pdfBrowser = nullptr;
     traxo::ValidationQueue m_validationQueue;
     traxo::ExtractionQueue m_extractionQueue;
@@ -201,6 +210,7 @@ public:
     QAction *m_actionShow_preferences = nullptr;
     QAction *m_extractAction = nullptr;
     QSplitter *m_splitter = nullptr;
+    QWidget *m_outlinePane = nullptr;
     OutlineTree *m_outlineTree = nullptr;
     QProgressBar *m_progress = nullptr;
     QPushButton *m_stopButton = nullptr;

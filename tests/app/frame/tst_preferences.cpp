@@ -291,8 +291,11 @@ void tst_Preferences::dialogShowsStoredValues()
         QVERIFY(!child<QCheckBox>(dialog, "m_numberFiles")->isChecked());
         QVERIFY(child<QCheckBox>(dialog, "m_askBeforeOverwrite")->isChecked());
         QCOMPARE(child<QLineEdit>(dialog, "m_templateLineEdit")->text(), QStringLiteral("orange.htm"));
+        QVERIFY(!child<QCheckBox>(dialog, "m_defaultTemplate")->isChecked());
         child<QPushButton>(dialog, "m_okButton")->click();
     });
+    // OK keeps what was shown.
+    QCOMPARE(Preferences::browTemplate(), QStringLiteral("orange.htm"));
     QCOMPARE(Preferences::browZoomLevel(), 2);
     QCOMPARE(Preferences::logFontFamily(), QStringLiteral("Courier"));
 }
@@ -348,7 +351,8 @@ void tst_Preferences::templatePathRule_data()
     QTest::addColumn<QString>("stored"); // "<name>": the name of the file made in the templates folder
 
     QTest::addRow("default box wins") << "<path>" << true << "black-and-white.htm";
-    QTest::addRow("a bare name is not taken") << "orange.htm" << false << "black-and-white.htm";
+    QTest::addRow("the bare name the dialog shows is kept") << "mine.htm" << false << "<name>";
+    QTest::addRow("a bare name not in the templates folder") << "orange.htm" << false << "black-and-white.htm";
     QTest::addRow("file in the templates folder") << "<path>" << false << "<name>";
     QTest::addRow("missing file") << "/elsewhere/missing-template.htm" << false << "black-and-white.htm";
     QTest::addRow("folder path without a name") << "/elsewhere/" << false << "black-and-white.htm";

@@ -6,27 +6,31 @@
 #include "frame/preferences.h"
 #include "summary/summarywriter.h"
 #include "testcommon.h"
+#include "viewer/extractdialog.h"
 #include "viewer/traxobrowser.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QTextBrowser>
-#include <QFile>
 #include <QMessageBox>
 #include <QProgressBar>
-#include <QRandomGenerator>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QSplitter>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 
 using traxo::ContainerWriter;
@@ -204,6 +208,12 @@ private slots:
     void selectionTexts();
     void validationMarksEveryIcon_data();
     void validationMarksEveryIcon();
+    void automaticValidationFollowsPreferences_data();
+    void automaticValidationFollowsPreferences();
+    void logFollowsPreference_data();
+    void logFollowsPreference();
+    void extractDialogStartsFromPreferences();
+    void extractionOutlivesTemplateChangeAndAsksBeforeReload();
     void fileWithoutSectionsKeepsOutline();
     void exportNames_data();
     void exportNames();
@@ -233,6 +243,9 @@ void tst_UnTRAXOWindow::init()
 {
     Preferences::setBrowTemplate(QString());
     Preferences::setBrowZoomLevel(0);
+    Preferences::setLogShow(0);
+    Preferences::setValAutomaticFileValidation(ActionAlways);
+    Preferences::setValAutomaticSectionValidation(ActionAlways);
 }
 
 void tst_UnTRAXOWindow::cleanup()
@@ -261,7 +274,9 @@ void tst_UnTRAXOWindow::emptyWindow()
     QCOMPARE(window->windowTitle(), QStringLiteral("View TRAXO File"));
     QCOMPARE(UnTRAXOWindow::windowName(), QStringLiteral("View TRAXO File"));
     QCOMPARE(UnTRAXOWindow::windowShortcut(), QStringLiteral("ctrl+T"));
-    QVERIFY(window->m_outlineTree->isHidden());
+    // The whole outline pane is gone, not only its tree.
+    window->show();
+    QVERIFY(!window->m_splitter->widget(0)->isVisible());
     QVERIFY(window->browser()->toPlainText().contains("drag & drop"));
     QCOMPARE(window->m_templateMenu->count(), 2);
     QVERIFY(!window->m_extractAction->isEnabled());
@@ -386,6 +401,115 @@ void tst_UnTRAXOWindow::validationMarksEveryIcon()
         ? QStringList { "only=invalid", "ws_summary.xml=valid", "big.bin=invalid", "small.bin=valid" }
         : QStringList { "only=valid", "ws_summary.xml=valid", "big.bin=valid", "small.bin=valid" };
     QCOMPARE(iconStates(window->m_outlineTree), expected);
+}
+
+void tst_UnTRAXOWindow::automaticValidationFollowsPreferences_data()
+{
+    QTest::addColumn<int>("sections");
+    QTest::addColumn<int>("files");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::addRow("files never") << int(ActionAlways) << int(ActionNever)
+                                 << QStringList { "only=valid", "ws_summary.xml=other", "big.bin=other",
+                                        "small.bin=other" };
+    QTest::addRow("sections never") << int(ActionNever) << int(ActionAlways)
+                                    << QStringList { "only=other", "ws_summary.xml=valid", "big.bin=valid",
+                                           "small.bin=valid" };
+    QTest::addRow("files below 1 MB") << int(ActionAlways) << int(ActionDependsOnSize)
+                                      << QStringList { "only=valid", "ws_summary.xml=valid", "big.bin=other",
+                                             "small.bin=valid" };
+}
+
+void tst_UnTRAXOWindow::automaticValidationFollowsPreferences()
+{
+    QFETCH(int, sections);
+    QFETCH(int, files);
+    Preferences::setValAutomaticSectionValidation(sections);
+    Preferences::setValAutomaticFileValidation(files);
+    Preferences::setValAFVLimit(1);
+    const QString path = m_dir.filePath("prefs.traxo");
+    const QList<Step> steps = { { "only", { { "x/big.bin", QByteArray(1536 * 1024, 'q') }, { "x/small.bin", "t" } } } };
+    QVERIFY(buildSteps(path, steps));
+    UnTRAXOWindow *window = openWindow(path);
+    waitIdle(window);
+    QTEST(iconStates(window->m_outlineTree), "expected");
+}
+
+void tst_UnTRAXOWindow::logFollowsPreference_data()
+{
+    QTest::addColumn<int>("show");
+    QTest::addRow("Show") << 1;
+    QTest::addRow("Hide") << 0;
+}
+
+void tst_UnTRAXOWindow::logFollowsPreference()
+{
+    QFETCH(int, show);
+    Preferences::setLogShow(show);
+    const QString path = m_dir.filePath("log.traxo");
+    QVERIFY(buildSteps(path, TwoSteps));
+    UnTRAXOWindow *window = openWindow(path);
+    window->show();
+    QCOMPARE(window->m_log->isVisible(), show == 1);
+    QCOMPARE(window->m_actionShow_log->isChecked(), show == 1);
+    QVERIFY(window->m_outlineTree->isVisible());
+}
+
+void tst_UnTRAXOWindow::extractDialogStartsFromPreferences()
+{
+    QTemporaryDir stored;
+    Preferences::setExtrDefaultDirectory(1);
+    Preferences::setExtrLastDirectory(stored.path());
+    Preferences::setExtrAskBeforeOverwrite(0);
+    Preferences::setExtrValidateFiles(1);
+    Preferences::setExtrValidateAfter(ActionAlways);
+    Preferences::setExtrNumberFiles(0);
+    const QString path = m_dir.filePath("dialog.traxo");
+    QVERIFY(buildSteps(path, TwoSteps));
+    UnTRAXOWindow *window = openWindow(path);
+    findItem(window->m_outlineTree, "report.txt")->setSelected(true);
+
+    QString directory;
+    QList<bool> boxes;
+    QTimer::singleShot(50, this, [&] {
+        auto *dialog = qobject_cast<ExtractDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        directory = dialog->m_extractDirectoryEdit->text();
+        boxes = { dialog->m_askCheck->isChecked(), dialog->m_validateCheck->isChecked(),
+            dialog->m_adjustNamesCheck->isChecked() };
+        dialog->reject();
+    });
+    QMetaObject::invokeMethod(window, "extractSelected");
+    QCOMPARE(directory, QDir(stored.path()).absolutePath());
+    QCOMPARE(boxes, (QList<bool> { false, true, false }));
+    Preferences::setExtrDefaultDirectory(0);
+}
+
+void tst_UnTRAXOWindow::extractionOutlivesTemplateChangeAndAsksBeforeReload()
+{
+    const QString path = m_dir.filePath("busy.traxo");
+    // Incompressible, so that the extraction takes dozens of slices.
+    QByteArray big(8 * 1024 * 1024, Qt::Uninitialized);
+    QRandomGenerator(11).fillRange(reinterpret_cast<quint32 *>(big.data()), big.size() / 4);
+    QVERIFY(buildSteps(path, { { "big", { { "big.bin", big } } } }));
+    UnTRAXOWindow *window = openWindow(path);
+    findItem(window->m_outlineTree, "big.bin")->setSelected(true);
+    QTemporaryDir target;
+    window->extractSelectedTo(target.path(), false, false);
+    QCOMPARE(window->extractionState(), int(UnTRAXOWindow::Running));
+
+    window->m_templateMenu->setCurrentIndex(1);
+    QVERIFY(window->html().contains("The second template"));
+    QCOMPARE(window->extractionState(), int(UnTRAXOWindow::Running));
+    {
+        BoxAnswerer answerer(QMessageBox::No, 1);
+        QTest::keyClick(window, Qt::Key_U, Qt::ControlModifier);
+        QCOMPARE(answerer.titles, QStringList { "extraction is running" });
+    }
+    QCOMPARE(window->extractionState(), int(UnTRAXOWindow::Running));
+    waitIdle(window);
+    QCOMPARE(QFileInfo(target.filePath("big.bin")).size(), big.size());
 }
 
 void tst_UnTRAXOWindow::fileWithoutSectionsKeepsOutline()
@@ -549,7 +673,7 @@ void tst_UnTRAXOWindow::overwriteQuestion()
     QVERIFY(testcommon::writeFile(target.filePath("report.txt"), "old"));
     window->m_outlineTree->clearSelection();
     findItem(window->m_outlineTree, "report.txt")->setSelected(true);
-    BoxAnswerer answerer{QMessageBox::StandardButton(answer)};
+    BoxAnswerer answerer { QMessageBox::StandardButton(answer) };
     window->extractSelectedTo(target.path(), ask, false);
     waitIdle(window);
     QCOMPARE(answerer.texts.size(), questions);
@@ -578,12 +702,8 @@ void tst_UnTRAXOWindow::extractionStaysInsideTarget_data()
     QTest::addRow("name of dots only") << "d/x.txt"
                                        << ".."
                                        << "d/_..";
-    QTest::addRow("parent steps in the recorded path") << "../../d/x.txt"
-                                                       << QString()
-                                                       << "d/x.txt";
-    QTest::addRow("recorded path with a drive") << "C:/d/x.txt"
-                                                << QString()
-                                                << "d/x.txt";
+    QTest::addRow("parent steps in the recorded path") << "../../d/x.txt" << QString() << "d/x.txt";
+    QTest::addRow("recorded path with a drive") << "C:/d/x.txt" << QString() << "d/x.txt";
 }
 
 void tst_UnTRAXOWindow::extractionStaysInsideTarget()
