@@ -3,6 +3,7 @@
 #include "frame/traxobench.h"
 #include "frame/utilities.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
@@ -118,6 +119,14 @@ void TraxoaddThread::runProcess()
     }
 
     output += makeBold(QStringLiteral("Setting working directory to \"%1\"...\n").arg(m_cwd));
+    // QProcess only says "failed to start" for a missing working directory.
+    if (!m_cwd.isEmpty() && !QFileInfo(m_cwd).isDir()) {
+        output += makeRed(QStringLiteral("The working directory \"%1\" does not exist or is not a directory; "
+                                         "traxoadd was not started.\n")
+                              .arg(escapeHtml(QDir::toNativeSeparators(m_cwd))));
+        emit outputUpdated(output);
+        return;
+    }
     QProcess process;
     process.setWorkingDirectory(m_cwd);
     output += makeBold(QStringLiteral("running traxoadd...\n"));

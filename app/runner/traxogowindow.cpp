@@ -5,6 +5,7 @@
 #include "frame/helpviewer.h"
 #include "frame/sharedmenu.h"
 #include "frame/traxobench.h"
+#include "frame/untraxopreferenceswindow.h"
 #include "frame/utilities.h"
 #include "frame/windowlist.h"
 
@@ -38,6 +39,7 @@
 namespace {
 
 const QString editorWindowType = QStringLiteral("Create TRAXO Arg-File");
+const QString viewerWindowType = QStringLiteral("View TRAXO File");
 
 } // namespace
 
@@ -48,6 +50,15 @@ TRAXOgoWindow::TRAXOgoWindow(const QString &argfile, QWidget *parent)
     buildUi();
     buildMenus();
     initSharedMenu(QStringLiteral("Traxogo/RecentFiles"));
+    // Close and Quit are the shared menu's entries.
+    if (QMenu *file = SharedMenu::findMenu(*this, QStringLiteral("&File"))) {
+        for (QAction *action : file->actions()) {
+            if (action->text() == tr("&Close Window"))
+                m_closeAction = action;
+            else if (action->text() == tr("&Quit"))
+                m_quitAction = action;
+        }
+    }
 
     // The window type's own Tools shortcut would make Ctrl+R ambiguous here,
     // and then neither would fire; inside this window Ctrl+R runs the job.
@@ -177,6 +188,21 @@ void TRAXOgoWindow::buildMenus()
     m_runAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+R")));
     m_traxoformAction = file->addAction(tr("Start TRAXOform"));
     m_traxoformAction->setObjectName(QStringLiteral("m_traxoformAction"));
+    file->addSeparator();
+    const auto newWindowAction = [this, file](const QString &text, const char *name, const QString &type) {
+        QAction *action = file->addAction(text);
+        action->setObjectName(QLatin1String(name));
+        connect(action, &QAction::triggered, this, [this, type] { createWindow(type); });
+        return action;
+    };
+    m_newTRAXOformAction = newWindowAction(tr("New TRAXOform"), "m_newTRAXOformAction", editorWindowType);
+    m_newTRAXOgoAction = newWindowAction(tr("New TRAXOgo"), "m_newTRAXOgoAction", windowName());
+    m_newUnTRAXOAction = newWindowAction(tr("New unTRAXO"), "m_newUnTRAXOAction", viewerWindowType);
+    file->addSeparator();
+    m_preferencesAction = file->addAction(tr("&Preferences"));
+    m_preferencesAction->setObjectName(QStringLiteral("m_preferencesAction"));
+    m_preferencesAction->setMenuRole(QAction::PreferencesRole);
+    connect(m_preferencesAction, &QAction::triggered, this, &TRAXOgoWindow::showPreferences);
 
     QMenu *extras = menuBar()->addMenu(tr("Extras"));
     m_examplesAction = extras->addAction(tr("Install Examples..."));
@@ -358,6 +384,12 @@ void TRAXOgoWindow::installExamples()
            "examples folder, as well."));
     m_selectionDirectory = target;
     selectFile();
+}
+
+void TRAXOgoWindow::showPreferences()
+{
+    UnTRAXOPreferencesWindow preferences(this);
+    preferences.exec();
 }
 
 void TRAXOgoWindow::showHelp()

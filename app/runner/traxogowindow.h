@@ -62,6 +62,8 @@ public slots:
     void finishJob();
     void installExamples();
     void showHelp();
+    // The viewer's preferences, which every viewer opened later uses.
+    void showPreferences();
     void anchorClicked(const QUrl &url);
 
 protected:
@@ -92,9 +94,9 @@ private:
     QAction *m_runAction;
     QAction *m_examplesAction;
     QAction *m_helpAction;
-    QAction *m_quitAction;
-    QAction *m_preferencesAction;
-    QAction *m_closeAction;
+    QAction *m_quitAction = nullptr;
+    QAction *m_preferencesAction = nullptr;
+    QAction *m_closeAction = nullptr;
     QAction *m_traxoformAction;
     QAction *m_newTRAXOformAction;
     QAction *m_newTRAXOgoAction;

@@ -152,6 +152,15 @@ void TestTraxoaddThread::exampleRunWritesContainerAndExitCode()
     QVERIFY(!output.contains(QStringLiteral("#EB0014")));
     QVERIFY(QFileInfo(work.filePath(QStringLiteral("calibration.traxo"))).size() > 0);
 
+    // A working directory that is not there is named, and nothing runs.
+    const QString gone = work.filePath(QStringLiteral("no such folder"));
+    const QString noCwd = runJob(runner, work.filePath(QStringLiteral("01-calibration.vcmd")), gone);
+    QVERIFY2(noCwd.endsWith(makeRed(QStringLiteral("The working directory \"%1\" does not exist or is not a "
+                                                   "directory; traxoadd was not started.\n")
+                                        .arg(gone))),
+        qPrintable(noCwd));
+    QVERIFY(!noCwd.contains(QStringLiteral("errorcode")));
+
     // An arg-file that does not exist makes the tool fail: the exit code says so.
     const QString failed = runJob(runner, work.filePath(QStringLiteral("missing.vcmd")), work.path());
     QVERIFY2(failed.contains(QStringLiteral("#EB0014")), qPrintable(failed));

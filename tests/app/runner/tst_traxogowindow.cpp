@@ -1,4 +1,5 @@
 #include "frame/utilities.h"
+#include "frame/windowlist.h"
 #include "messageboxanswerer.h"
 #include "runner/traxogowindow.h"
 #include "shared/paths.h"
@@ -37,6 +38,18 @@ protected:
     }
 };
 
+// Stands in for every tool window: titled with the type it was made for.
+template<const char *type>
+ManagedWindow *createStandIn(const QString &, const QVariantHash &)
+{
+    auto *window = new ManagedWindow;
+    window->setWindowTitle(QLatin1String(type));
+    return window;
+}
+constexpr char editorType[] = "Create TRAXO Arg-File";
+constexpr char runnerType[] = "Run TRAXO Arg-File";
+constexpr char viewerType[] = "View TRAXO File";
+
 bool processAlive(qint64 pid)
 {
     return pid > 0 && QFileInfo::exists(QStringLiteral("/proc/%1").arg(pid));
@@ -50,6 +63,8 @@ class TestTRAXOgoWindow : public QObject
 
 private slots:
     void windowType();
+    void newWindowActions_data();
+    void newWindowActions();
     void preview_data();
     void preview();
     void workingDirectoryFollowsArgfile();
@@ -86,6 +101,35 @@ void TestTRAXOgoWindow::windowType()
     window.setArgfile(QStringLiteral("/data/run/step.vcmd"));
     QCOMPARE(window.windowTitle(), QStringLiteral("Run TRAXO Arg File - step.vcmd"));
     QCOMPARE(child<QLineEdit>(window, "m_argfileEdit")->toolTip(), QStringLiteral("/data/run/step.vcmd"));
+}
+
+void TestTRAXOgoWindow::newWindowActions_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("type");
+    QTest::addRow("New TRAXOform opens an editor") << "m_newTRAXOformAction" << editorType;
+    QTest::addRow("New TRAXOgo opens a run window") << "m_newTRAXOgoAction" << runnerType;
+    QTest::addRow("New unTRAXO opens a viewer") << "m_newUnTRAXOAction" << viewerType;
+}
+
+void TestTRAXOgoWindow::newWindowActions()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, type);
+    WindowList list;
+    WindowList::setGlobalInstance(&list);
+    registerWindows({ WindowType(viewerType, QString(), {}, createStandIn<viewerType>),
+        WindowType(editorType, QString(), {}, createStandIn<editorType>),
+        WindowType(runnerType, QString(), {}, createStandIn<runnerType>) });
+    {
+        TRAXOgoWindow window;
+        window.findChild<QAction *>(action)->trigger();
+        QCOMPARE(list.windowCount(), 1);
+        QCOMPARE(list.windows().constFirst()->windowTitle(), type);
+        QVERIFY(window.findChild<QAction *>("m_preferencesAction"));
+        delete list.windows().constFirst();
+    }
+    WindowList::setGlobalInstance(nullptr);
 }
 
 void TestTRAXOgoWindow::preview_data()
