@@ -2,6 +2,7 @@
 
 #include "shared/traxofinder.h"
 
+#include <QFont>
 #include <QTextCharFormat>
 
 namespace {
@@ -22,6 +23,12 @@ QTextCharFormat plainFormat()
     format.setUnderlineColor(Qt::black);
     format.setToolTip(QString());
     return format;
+}
+
+// The mark's colour mixed with four parts of white.
+QColor markBackground(const QColor &color)
+{
+    return QColor((color.red() + 4 * 255) / 5, (color.green() + 4 * 255) / 5, (color.blue() + 4 * 255) / 5);
 }
 
 } // namespace
@@ -67,9 +74,13 @@ void QueryHighlighter::hightlightText(
     int start = qBound(0, position, qMax(0, size - 1));
     const int len = qMin(qMax(length, 1), qMax(size - start, 0));
 
+    // A wave line alone is easy to miss under one character; the tinted
+    // background makes the place stand out.
     QTextCharFormat marked;
     marked.setUnderlineStyle(QTextCharFormat::WaveUnderline);
     marked.setUnderlineColor(color);
+    marked.setBackground(markBackground(color));
+    marked.setFontWeight(QFont::Bold);
     marked.setToolTip(message);
 
     const QTextCharFormat plain = plainFormat();

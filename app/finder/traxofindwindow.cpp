@@ -7,6 +7,7 @@
 #include "frame/windowlist.h"
 #include "queryeditor.h"
 #include "queryhighlighter.h"
+#include "summary/summaryreader.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -17,6 +18,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -37,18 +39,12 @@ QString traxofileLink(const QString &path)
     return traxofileScheme + file.mid(int(qstrlen("file")));
 }
 
-// Summary texts keep the entities they were written with ("Fit &amp; plot").
-// Decode the XML ones for reading, then escape all for the page, so that no
+// Summary texts keep the entities they were written with ("Fit &amp; plot"):
+// decoded once like everywhere else, then escaped for the page, so that no
 // text from a container can become markup.
 QString summaryTextAsHtml(const QString &text)
 {
-    QString plain = text;
-    plain.replace(QLatin1String("&lt;"), QLatin1String("<"))
-        .replace(QLatin1String("&gt;"), QLatin1String(">"))
-        .replace(QLatin1String("&quot;"), QLatin1String("\""))
-        .replace(QLatin1String("&apos;"), QLatin1String("'"))
-        .replace(QLatin1String("&amp;"), QLatin1String("&"));
-    return escapeHtml(plain);
+    return escapeHtml(traxo::SummaryReader::decodeText(text));
 }
 
 QString oneLine(const QString &message)
@@ -106,17 +102,37 @@ void TraxoFindWindow::buildUi()
     auto *central = new QWidget(this);
     auto *layout = new QVBoxLayout(central);
 
+    // Both inputs are labelled and show an example while empty, so a new
+    // user sees at once where the query and where the folder go.
+    auto *queryRow = new QHBoxLayout;
+    auto *queryLabel = new QLabel(tr("&Query:"), central);
+    queryRow->addWidget(queryLabel);
     m_queryEditor = new QueryEditor(central);
     m_queryEditor->setObjectName(QStringLiteral("m_queryEditor"));
-    layout->addWidget(m_queryEditor);
+    m_queryEditor->textField()->setPlaceholderText(tr("words to find, or a query such as x:filename == output.dat"));
+    queryLabel->setBuddy(m_queryEditor->textField());
+    queryRow->addWidget(m_queryEditor, 1);
+    layout->addLayout(queryRow);
+
+    // The message of the first error (red) or warning (blue) of the query.
+    m_queryMessageLabel = new QLabel(central);
+    m_queryMessageLabel->setObjectName(QStringLiteral("m_queryMessageLabel"));
+    m_queryMessageLabel->setWordWrap(true);
+    m_queryMessageLabel->setTextFormat(Qt::PlainText);
+    m_queryMessageLabel->hide();
+    layout->addWidget(m_queryMessageLabel);
 
     auto *dirRow = new QHBoxLayout;
+    auto *dirLabel = new QLabel(tr("&Directory:"), central);
+    dirRow->addWidget(dirLabel);
     m_dirCombo = new QComboBox(central);
     m_dirCombo->setObjectName(QStringLiteral("m_dirCombo"));
     m_dirCombo->setEditable(true);
     m_dirCombo->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     // Directories are listed by the search itself, not by pressing Return.
     m_dirCombo->setInsertPolicy(QComboBox::NoInsert);
+    m_dirCombo->lineEdit()->setPlaceholderText(tr("folder whose TRAXO files are searched, with its subfolders"));
+    dirLabel->setBuddy(m_dirCombo);
     dirRow->addWidget(m_dirCombo);
     m_browseDirsButton = new QToolButton(central);
     m_browseDirsButton->setObjectName(QStringLiteral("m_browseDirsButton"));
@@ -223,8 +239,13 @@ void TraxoFindWindow::handleEnterPress()
 
 void TraxoFindWindow::handleError(const QString &message, bool isError)
 {
-    Q_UNUSED(message);
     m_findButton->setEnabled(!isError);
+    // An empty field needs no scolding: its placeholder says what to type.
+    const bool show = !message.isEmpty() && !m_queryEditor->query().isEmpty();
+    m_queryMessageLabel->setVisible(show);
+    m_queryMessageLabel->setText(oneLine(message));
+    const QColor color = isError ? QueryHighlighter::errorColor() : QueryHighlighter::warningColor();
+    m_queryMessageLabel->setStyleSheet(QStringLiteral("color: %1;").arg(color.name()));
 }
 
 void TraxoFindWindow::scheduleSlice()

@@ -72,6 +72,7 @@ private:
     QPushButton *m_findButton;
     FindTextBrowser *m_resultsBrowser;
     QLabel *m_statusLabel;
+    QLabel *m_queryMessageLabel;
     QMenu *menu_File;
     QMenu *menu_Help;
     QAction *m_helpContent;

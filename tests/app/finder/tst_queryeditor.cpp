@@ -87,6 +87,8 @@ void tst_QueryEditor::marks()
     QCOMPARE(underlined.first().start, start);
     QCOMPARE(underlined.first().length, length);
     QCOMPARE(underlined.first().format.underlineColor(), color);
+    // A tinted background, not only a thin line, shows where the problem is.
+    QVERIFY(underlined.first().format.background().style() != Qt::NoBrush);
     QCOMPARE(underlined.first().format.toolTip(), reported);
 }
 

@@ -197,11 +197,14 @@ void tst_TraxoFindWindow::enterAndFind_data()
     QTest::addColumn<QString>("query");
     QTest::addColumn<bool>("useReturn"); // else the Find button
     QTest::addColumn<bool>("searches");
+    QTest::addColumn<QString>("message"); // shown under the query; empty: none
 
-    QTest::addRow("Return runs a valid query") << "s:tool == fitter" << true << true;
-    QTest::addRow("Return ignores a query with an error") << "s:tool == 'fitter" << true << false;
-    QTest::addRow("Find is disabled for a query with an error") << "s:tool == 'fitter" << false << false;
-    QTest::addRow("Find runs a query with a warning") << "x:user:Temp > 30" << false << true;
+    const QString quote = QStringLiteral("Error while reading text at position 10");
+    QTest::addRow("Return runs a valid query") << "s:tool == fitter" << true << true << "";
+    QTest::addRow("Return ignores a query with an error") << "s:tool == 'fitter" << true << false << quote;
+    QTest::addRow("Find is disabled for a query with an error") << "s:tool == 'fitter" << false << false << quote;
+    QTest::addRow("Find runs a query with a warning")
+        << "x:user:Temp > 30" << false << true << "warning at pos 12: operator > requires";
 }
 
 void tst_TraxoFindWindow::enterAndFind()
@@ -210,9 +213,14 @@ void tst_TraxoFindWindow::enterAndFind()
     QFETCH(bool, useReturn);
     QFETCH(bool, searches);
 
+    QFETCH(QString, message);
+
     TraxoFindWindow window(query, m_three);
     QPushButton *find = part<QPushButton>(window, "m_findButton");
     QCOMPARE(find->isEnabled(), searches);
+    const QLabel *shown = part<QLabel>(window, "m_queryMessageLabel");
+    QCOMPARE(!shown->isHidden(), !message.isEmpty());
+    QVERIFY2(message.isEmpty() || shown->text().startsWith(message), qPrintable(shown->text()));
     if (useReturn)
         QTest::keyClick(part<QueryEditor>(window, "m_queryEditor")->textField(), Qt::Key_Return);
     else
