@@ -14,6 +14,7 @@
 #include "shared/paths.h"
 #include "shared/reportexporter.h"
 #include "summary/summarycreator.h"
+#include "summary/summaryreader.h"
 #include "viewer/comparewindow.h"
 #include "viewer/extractdialog.h"
 #include "viewer/provenanceexportdialog.h"
@@ -625,8 +626,8 @@ void UnTRAXOWindow::initOutline(const traxo::Summaries &summaries)
         // own whose id is no section's.
         const bool sectionless = i >= numSections;
         const int sectionId = sectionless ? -1 : summary.TagID;
-        QTreeWidgetItem *section = makeOutlineItem(
-            summary.Title, TagSection, sectionId, sectionless ? QString() : makeSectionAnchor(sectionId));
+        QTreeWidgetItem *section = makeOutlineItem(traxo::SummaryReader::decodeText(summary.Title), TagSection,
+            sectionId, sectionless ? QString() : makeSectionAnchor(sectionId));
         m_outlineTree->addTopLevelItem(section);
         QList<FileData> files;
         for (int j = 0; j < summary.files.size(); ++j) {
@@ -650,12 +651,13 @@ void UnTRAXOWindow::initOutline(const traxo::Summaries &summaries)
 
 QString UnTRAXOWindow::recordedPath(const traxo::FileSummary &file)
 {
-    QString directory = file.Filepath;
+    // Summaries keep their entities; outline and extraction use the text.
+    QString directory = traxo::SummaryReader::decodeText(file.Filepath);
     if (directory == QLatin1String(".") || directory == QLatin1String("./"))
         directory.clear();
     if (!directory.isEmpty() && !directory.endsWith(QLatin1Char('/')) && !directory.endsWith(QLatin1Char('\\')))
         directory += QLatin1Char('/');
-    return directory + file.Filename;
+    return directory + traxo::SummaryReader::decodeText(file.Filename);
 }
 
 QString UnTRAXOWindow::filepathForTagID(const traxo::Summaries &summaries, int tagID)

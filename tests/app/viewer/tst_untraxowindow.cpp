@@ -204,6 +204,7 @@ private slots:
     void cleanup();
     void emptyWindow();
     void outlineItemsAndIds();
+    void outlineShowsRecordedTexts();
     void selectionTexts_data();
     void selectionTexts();
     void validationMarksEveryIcon_data();
@@ -318,6 +319,19 @@ void tst_UnTRAXOWindow::outlineItemsAndIds()
     QCOMPARE(window->getFullpathForTreeNode(findItem(raw, "sub/")), QStringLiteral("data/raw/sub/"));
     QVERIFY(window->html().contains("Step: acquire"));
     QVERIFY(window->browser()->toPlainText().contains("History of"));
+}
+
+void tst_UnTRAXOWindow::outlineShowsRecordedTexts()
+{
+    // The summary stores these as entities; the outline shows the text.
+    const QString title = QStringLiteral("A & <b>bold</b> \"q\" $5 Müller µm → 測試");
+    const QString path = m_dir.filePath("texts.traxo");
+    QVERIFY(buildSteps(path, { { title, { { "R&D/a&b.txt", "x" } } } }));
+    UnTRAXOWindow *window = openWindow(path);
+    QCOMPARE(window->m_outlineTree->topLevelItem(0)->text(0), title);
+    QTreeWidgetItem *directory = findItem(window->m_outlineTree, "R&D/");
+    QVERIFY(directory);
+    QVERIFY(findItem(directory, "a&b.txt"));
 }
 
 void tst_UnTRAXOWindow::selectionTexts_data()
