@@ -2,6 +2,7 @@
 
 #include "shared/textformat.h"
 #include "shared/traxobenchinfo.h"
+#include "summary/summaryreader.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -49,6 +50,13 @@ const QString ParseTemplate::m_szKeywordUserKey = QStringLiteral("$USRKEY");
 namespace {
 
 const QString kTrue = QStringLiteral("TRUE");
+
+// Summaries keep the entities they were written with; the variables hold the
+// recorded text, which the escape switch makes safe for HTML exactly once.
+QString recorded(const QString &text)
+{
+    return traxo::SummaryReader::decodeText(text);
+}
 const QString kFirstIndex = QStringLiteral("[*]");
 const QString kSecondIndex = QStringLiteral("[**]");
 
@@ -527,31 +535,31 @@ void ParseTemplate::setDocumentVariables(const QString &containerPath, bool gene
 
 void ParseTemplate::setFileVariables(const traxo::FileSummary &file, int j)
 {
-    m_variables.insert(indexed(QStringLiteral("$FILENAME"), j), file.Filename);
-    m_variables.insert(indexed(QStringLiteral("$FILEPATH"), j), file.Filepath);
-    m_variables.insert(indexed(QStringLiteral("$FILETYPE"), j), file.Filetype);
-    m_variables.insert(indexed(QStringLiteral("$FILEPURPOSE"), j), file.FilePurpose);
-    m_variables.insert(indexed(QStringLiteral("$DESCRIPTION"), j), file.Description);
-    m_variables.insert(indexed(QStringLiteral("$COMMENT"), j), file.Comment);
-    m_variables.insert(indexed(QStringLiteral("$LASTMODIFIED"), j), file.LastModified);
-    m_variables.insert(indexed(QStringLiteral("$UNCOMPRESSEDMD5"), j), file.UncompressedMD5);
-    m_variables.insert(indexed(QStringLiteral("$COMPRESSEDMD5"), j), file.CompressedMD5);
-    m_variables.insert(indexed(QStringLiteral("$COMPRESSIONMETHOD"), j), file.CompressedMethod);
+    m_variables.insert(indexed(QStringLiteral("$FILENAME"), j), recorded(file.Filename));
+    m_variables.insert(indexed(QStringLiteral("$FILEPATH"), j), recorded(file.Filepath));
+    m_variables.insert(indexed(QStringLiteral("$FILETYPE"), j), recorded(file.Filetype));
+    m_variables.insert(indexed(QStringLiteral("$FILEPURPOSE"), j), recorded(file.FilePurpose));
+    m_variables.insert(indexed(QStringLiteral("$DESCRIPTION"), j), recorded(file.Description));
+    m_variables.insert(indexed(QStringLiteral("$COMMENT"), j), recorded(file.Comment));
+    m_variables.insert(indexed(QStringLiteral("$LASTMODIFIED"), j), recorded(file.LastModified));
+    m_variables.insert(indexed(QStringLiteral("$UNCOMPRESSEDMD5"), j), recorded(file.UncompressedMD5));
+    m_variables.insert(indexed(QStringLiteral("$COMPRESSEDMD5"), j), recorded(file.CompressedMD5));
+    m_variables.insert(indexed(QStringLiteral("$COMPRESSIONMETHOD"), j), recorded(file.CompressedMethod));
     m_variables.insert(indexed(QStringLiteral("$GENERATEMD5"), j), yesNo(file.GenerateMD5));
     m_variables.insert(indexed(QStringLiteral("$EMBEDDED"), j), yesNo(file.Embedded));
     m_variables.insert(indexed(QStringLiteral("$UNCOMPRESSEDSIZE"), j), sizeText(file.UncompressedSize));
     m_variables.insert(indexed(QStringLiteral("$COMPRESSEDSIZE"), j), sizeText(file.CompressedSize));
     m_variables.insert(indexed(QStringLiteral("$POSINSECTION"), j), QString::number(j));
-    m_variables.insert(indexed(QStringLiteral("$AUTOTHUMBNAIL32"), j), thumbnailIcon(file.Filetype));
+    m_variables.insert(indexed(QStringLiteral("$AUTOTHUMBNAIL32"), j), thumbnailIcon(recorded(file.Filetype)));
 
     const QStringList keys = attributeKeys(file.userAttributeKeys, file.userAttributeValues);
     if (!keys.isEmpty())
         m_variables.insert(indexed(QStringLiteral("$FILEHASUSRATTRIBUTES"), j), kTrue);
     for (int k = 0; k < keys.size(); ++k) {
         const QString &key = keys.at(k);
-        m_variables.insert(indexed(m_szKeywordUserKey, j, k), key);
-        m_variables.insert(indexed(QStringLiteral("$USRVALUE"), j, k), file.userAttributeValues.value(key));
-        m_variables.insert(indexed(QStringLiteral("$USRUNIT"), j, k), file.userAttributeUnits.value(key));
+        m_variables.insert(indexed(m_szKeywordUserKey, j, k), recorded(key));
+        m_variables.insert(indexed(QStringLiteral("$USRVALUE"), j, k), recorded(file.userAttributeValues.value(key)));
+        m_variables.insert(indexed(QStringLiteral("$USRUNIT"), j, k), recorded(file.userAttributeUnits.value(key)));
     }
     m_fileUserAttributeCounts[j] = keys.size();
 }
@@ -594,32 +602,32 @@ void ParseTemplate::setSectionVariables(const traxo::Summary &summary, int secti
         m_variables.insert(QStringLiteral("$ISLASTSECTION"), kTrue);
     m_variables.insert(QStringLiteral("$SECTIONNUM"), QString::number(sectionNum));
     m_variables.insert(QStringLiteral("$SECTIONID"), QString::number(summary.TagID));
-    m_variables.insert(QStringLiteral("$TITLE"), summary.Title);
-    m_variables.insert(QStringLiteral("$SECTION"), summary.Title);
-    m_variables.insert(QStringLiteral("$DESCRIPTION"), summary.Description);
-    m_variables.insert(QStringLiteral("$TIMESTAMP"), summary.Timestamp);
-    m_variables.insert(QStringLiteral("$COMMENT"), summary.Comment);
-    m_variables.insert(QStringLiteral("$COMMAND"), summary.Command);
-    m_variables.insert(QStringLiteral("$TOOL"), summary.Tool);
-    m_variables.insert(QStringLiteral("$TOOLPATH"), summary.ToolPath);
-    m_variables.insert(QStringLiteral("$HOST"), summary.Host);
-    m_variables.insert(QStringLiteral("$USER"), summary.User);
-    m_variables.insert(QStringLiteral("$CREATOR"), summary.Creator);
-    m_variables.insert(QStringLiteral("$PDFTITLE"), summary.PDFTitle);
-    m_variables.insert(QStringLiteral("$PDFAUTHOR"), summary.PDFAuthor);
-    m_variables.insert(QStringLiteral("$PDFSUBJECT"), summary.PDFSubject);
-    m_variables.insert(QStringLiteral("$PDFKEYWORDS"), summary.PDFKeywords);
-    m_variables.insert(QStringLiteral("$PDFPRODUCER"), summary.PDFProducer);
-    m_variables.insert(QStringLiteral("$PDFCREATOR"), summary.PDFCreator);
+    m_variables.insert(QStringLiteral("$TITLE"), recorded(summary.Title));
+    m_variables.insert(QStringLiteral("$SECTION"), recorded(summary.Title));
+    m_variables.insert(QStringLiteral("$DESCRIPTION"), recorded(summary.Description));
+    m_variables.insert(QStringLiteral("$TIMESTAMP"), recorded(summary.Timestamp));
+    m_variables.insert(QStringLiteral("$COMMENT"), recorded(summary.Comment));
+    m_variables.insert(QStringLiteral("$COMMAND"), recorded(summary.Command));
+    m_variables.insert(QStringLiteral("$TOOL"), recorded(summary.Tool));
+    m_variables.insert(QStringLiteral("$TOOLPATH"), recorded(summary.ToolPath));
+    m_variables.insert(QStringLiteral("$HOST"), recorded(summary.Host));
+    m_variables.insert(QStringLiteral("$USER"), recorded(summary.User));
+    m_variables.insert(QStringLiteral("$CREATOR"), recorded(summary.Creator));
+    m_variables.insert(QStringLiteral("$PDFTITLE"), recorded(summary.PDFTitle));
+    m_variables.insert(QStringLiteral("$PDFAUTHOR"), recorded(summary.PDFAuthor));
+    m_variables.insert(QStringLiteral("$PDFSUBJECT"), recorded(summary.PDFSubject));
+    m_variables.insert(QStringLiteral("$PDFKEYWORDS"), recorded(summary.PDFKeywords));
+    m_variables.insert(QStringLiteral("$PDFPRODUCER"), recorded(summary.PDFProducer));
+    m_variables.insert(QStringLiteral("$PDFCREATOR"), recorded(summary.PDFCreator));
 
     const QStringList keys = attributeKeys(summary.userAttributeKeys, summary.userAttributeValues);
     if (!keys.isEmpty())
         m_variables.insert(QStringLiteral("$WSHASUSRATTRIBUTES"), kTrue);
     for (int k = 0; k < keys.size(); ++k) {
         const QString &key = keys.at(k);
-        m_variables.insert(indexed(m_szKeywordUserKey, k), key);
-        m_variables.insert(indexed(QStringLiteral("$USRVALUE"), k), summary.userAttributeValues.value(key));
-        m_variables.insert(indexed(QStringLiteral("$USRUNIT"), k), summary.userAttributeUnits.value(key));
+        m_variables.insert(indexed(m_szKeywordUserKey, k), recorded(key));
+        m_variables.insert(indexed(QStringLiteral("$USRVALUE"), k), recorded(summary.userAttributeValues.value(key)));
+        m_variables.insert(indexed(QStringLiteral("$USRUNIT"), k), recorded(summary.userAttributeUnits.value(key)));
     }
     m_numUserAttributes = keys.size();
 

@@ -145,6 +145,8 @@ private slots:
     void evenOdd();
     void escaping_data();
     void escaping();
+    void recordedTextsAreDecodedOnce_data();
+    void recordedTextsAreDecodedOnce();
     void parserFailures_data();
     void parserFailures();
     void namedBlocks();
@@ -490,6 +492,43 @@ void tst_ParseTemplate::escaping()
         QCOMPARE(engine.generateHtml("none.traxo", "t.htm", { step, step }, false), expected + expected);
 }
 
+void tst_ParseTemplate::recordedTextsAreDecodedOnce_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("stored"); // the title as a summary keeps it
+    QTest::addColumn<QString>("expected");
+
+    // "A & <b>bold</b> \"q\" $5 Müller µm → 測試" as written into ws_summary.xml
+    const QString title = QStringLiteral("A &amp; &lt;b&gt;bold&lt;/b&gt; &quot;q&quot; $5 Müller µm → 測試");
+    QTest::addRow("escaped once for the page") << "<!-- #escape begin -->$TITLE" << title
+                                               << "A &amp; &lt;b&gt;bold&lt;/b&gt; &quot;q&quot; $5 Müller µm → 測試\n";
+    QTest::addRow("the recorded text without the switch")
+        << "$TITLE" << title << "A & <b>bold</b> \"q\" $5 Müller µm → 測試\n";
+    QTest::addRow("numeric references too") << "$TITLE"
+                                            << "caf&#233; &#x6E2C;"
+                                            << "café 測\n";
+    QTest::addRow("an unknown entity stays as written, then is escaped") << "<!-- #escape begin -->$TITLE"
+                                                                         << "a&nbsp;b"
+                                                                         << "a&amp;nbsp;b\n";
+    QTest::addRow("conditions compare the recorded text") << "<!-- #ifequal $TITLE R&D -->same<!-- #endif -->"
+                                                          << "R&amp;D"
+                                                          << "same\n";
+}
+
+void tst_ParseTemplate::recordedTextsAreDecodedOnce()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, stored);
+    QFETCH(QString, expected);
+    ParseTemplate engine;
+    QVERIFY(engine.parseTemplate(QStringLiteral("<!-- #begin(__top__) --><!-- #end -->"
+                                                "<!-- #begin(__bottom__) --><!-- #end -->")
+        + text));
+    Summary step;
+    step.Title = stored;
+    QCOMPARE(engine.generateHtml("none.traxo", "t.htm", { step }, false), expected);
+}
+
 void tst_ParseTemplate::parserFailures_data()
 {
     QTest::addColumn<QString>("text");
@@ -822,7 +861,8 @@ void tst_ParseTemplate::shippedTemplates()
     ParseTemplate engine;
     QVERIFY(engine.loadTemplateFile(dir.filePath(name)));
     QList<Summary> history = makeHistory();
-    history[0].Title = QStringLiteral("Fit <k1> & \"k2\"");
+    // As summaries keep it: with the entities it was written with.
+    history[0].Title = QStringLiteral("Fit &lt;k1&gt; &amp; &quot;k2&quot;");
     history[0].Comment = QStringLiteral("</table></div><script>");
     const QString html = engine.generateHtml("demo.traxo", dir.filePath(name), history, false);
     saveRendering(name, html);
@@ -832,6 +872,7 @@ void tst_ParseTemplate::shippedTemplates()
         return;
     QVERIFY2(!html.contains("<script>"), "a free text broke out of the markup");
     QVERIFY(html.contains("Fit &lt;k1&gt; &amp; &quot;k2&quot;"));
+    QVERIFY2(!html.contains("&amp;lt;") && !html.contains("&amp;amp;"), "a text was escaped twice");
 
     // Every template:// resource the rendering asks for lies in the templates folder.
     const QRegularExpression resource(QStringLiteral("template://([^\"')\\s]+)"));
