@@ -10,6 +10,7 @@
 
 // Containers
 #include "container/containermarkers.h"
+#include "container/containerlock.h"
 #include "container/containerwriter.h"
 #include "container/extractee.h"
 #include "container/extractionpaths.h"

@@ -3,19 +3,33 @@
 
 #include "logging/logsource.h"
 
+#include <QCryptographicHash>
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
 
+#include <functional>
+
+class QFile;
+
 namespace traxo {
 
-class TraxoParser;
+class ContainerLock;
 
 // Writes containers that TraxoParser reads: a new .traxo file with its header
 // line, sections of embedded files chained to the previous section, and
-// embedded files outside any section. Every write goes to a temporary file in
-// the container's directory that replaces the container only once complete,
-// so an interrupted write leaves the old container as it was.
+// embedded files outside any section.
+//
+// Appends go in place, so their cost is that of the step, not of the
+// container. The section marker line is the last thing written: readers find
+// sections from the end of the file, so until it stands they see the old
+// history, and a write that fails cuts the file back to its old length.
+// Files streamed from disk are written behind a placeholder line that gets
+// their marker only once the whole section is on disk, so an unfinished tail
+// holds no marker at all. With a lock set, the old length is recorded in its
+// journal first, so that the next writer cuts back what a killed one left.
+// A PDF keeps ending with its trailer pointer ("startxref", offset, "%%EOF").
 class ContainerWriter : public LogSource
 {
     Q_OBJECT
@@ -30,7 +44,23 @@ public:
         QString description;
         QString comment;
         QByteArray content;
+        // When set, the content is read from this file in chunks instead, and
+        // never held in memory whole. A source whose size then differs from
+        // sourceSize (when not negative) is refused as changed.
+        QString sourcePath;
+        qint64 sourceSize = -1;
         Compression compression = Flate;
+    };
+
+    // What a file became in the container.
+    struct StoredFile
+    {
+        QString filename;
+        Compression compression = Flate;
+        qint64 filesize = 0;
+        qint64 cfilesize = 0;
+        QString md5file;
+        QString md5cfile; // empty for None
     };
 
     struct Section
@@ -44,14 +74,22 @@ public:
         QByteArray summary;
         bool withSummary = true;
         Compression summaryCompression = Flate;
+        // When set, makes the summary from what the files became, once they
+        // are stored (sizes and checksums of streamed files are known only
+        // then); an empty result stops the append.
+        std::function<QByteArray(const QList<StoredFile> &)> summaryBuilder;
     };
 
     explicit ContainerWriter(QObject *sink = nullptr);
 
+    // Journal for the appends that follow; the caller holds the lock.
+    void setLock(ContainerLock *lock) { m_lock = lock; }
+
     // Writes leading (for example "%PDF-1.4\n") and the header line to a new
     // file; refuses to replace an existing one.
     bool create(const QString &path, const QByteArray &leading = QByteArray());
-    // Appends a section after the last byte of the container.
+    // Appends a section after the last byte of the container (before the
+    // trailer pointer that a PDF gets again after it).
     bool appendSection(const QString &path, const Section &section);
     // Appends embedded files that belong to no section.
     bool appendFiles(const QString &path, const QList<File> &files);
@@ -67,14 +105,30 @@ public:
     static QByteArray fileBlock(const File &file);
     // zlib stream (header, deflate data, Adler-32) of data.
     static QByteArray compress(const QByteArray &data);
+    // "startxref", the offset of the last cross-reference section and
+    // "%%EOF", each on a line, taken from the last 1024 bytes of a PDF; empty
+    // when the tail holds no such pointer.
+    static QByteArray pdfTrailerPointer(const QByteArray &tail);
+
+    // What the last appendSection() stored, in file order.
+    QList<StoredFile> storedFiles() const { return m_stored; }
 
 private:
+    struct Target;
+    struct Piece;
+
     bool fail(const QString &message);
     bool checkFile(const File &file);
     bool checkText(const QString &text, const QString &what);
-    bool appendBytes(const QString &path, const QByteArray &bytes, bool sectionStartsLine);
-    bool readContainer(TraxoParser &parser, const QString &path, qint64 *size, bool *endsWithLineFeed);
+    bool openTarget(const QString &path, Target &target);
+    bool append(Target &target, const QList<File> &files, const Section *section);
+    bool writeAt(QFile &out, qint64 at, const QByteArray &bytes);
+    bool streamFile(Target &target, qint64 at, const File &file, Piece &piece);
+    bool hashPieces(QFile &out, const QList<Piece> &pieces, QCryptographicHash &hash);
+    bool undo(Target &target);
 
+    ContainerLock *m_lock = nullptr;
+    QList<StoredFile> m_stored;
     QString m_errorString;
 };
 

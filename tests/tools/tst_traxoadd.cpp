@@ -1,8 +1,16 @@
+#include "argfile/argfile.h"
 #include "argfile/libraryinfo.h"
+#include "container/containerlock.h"
 #include "container/traxoparser.h"
+#include "summary/summarycreator.h"
 #include "summary/summaryreader.h"
 
+#include "containercheck.h"
 #include "testcommon.h"
+
+#include <QRandomGenerator>
+
+#include <csignal>
 
 #include <QtTest>
 
@@ -92,7 +100,30 @@ private slots:
     void traxodelRefuses();
     void traxodelTakesSeveralUndoTexts();
 
+    void concurrentWritersKeepEveryStep();
+    void traxodelRacingTraxoaddLeavesAConsistentContainer();
+    void waitingWriterGivesUp();
+    void killedWriterLeavesOldOrNewHistory();
+    void failedWriteLeavesContainerUnchanged();
+    void streamedFilesAreRecorded_data();
+    void streamedFilesAreRecorded();
+    void textsComeBackAsTyped();
+
 private:
+    QStringList strayFiles() const
+    {
+        QStringList names = QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden);
+        return names.filter(QRegularExpression(QStringLiteral("\\.lock$|traxoadd-new$")));
+    }
+    QProcess *startTool(const QString &tool, const QStringList &arguments)
+    {
+        auto *process = new QProcess(this);
+        process->setWorkingDirectory(m_dir->path());
+        process->setProcessChannelMode(QProcess::MergedChannels);
+        process->start(getBinaryDir() + QLatin1Char('/') + tool, arguments);
+        return process;
+    }
+
     QString path(const QString &name) const { return m_dir->filePath(name); }
     void write(const QString &name, const QByteArray &content)
     {
@@ -243,7 +274,7 @@ void tst_TraxoAdd::argfileWithSyncCwd()
     TraxoParser parser;
     QVERIFY(parser.open(path("project/history.traxo")));
     const Summary summary = readSummary(parser, 0);
-    QCOMPARE(summary.Title, QString("Fit $$1")); // a literal dollar, as the tokenizer spells it
+    QCOMPARE(summary.Title, QString("Fit $1")); // the tokenizer's "$$" is stored as the "$" typed
     QCOMPARE(summary.files.value(0).Filename, QString("in.txt"));
 }
 
@@ -417,6 +448,200 @@ void tst_TraxoAdd::traxodelTakesSeveralUndoTexts()
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(testcommon::readFile(path("a.traxo")), HeaderLine);
     QCOMPARE(testcommon::readFile(path("b.traxo")), HeaderLine);
+}
+
+void tst_TraxoAdd::concurrentWritersKeepEveryStep()
+{
+    QCOMPARE(traxoadd({ "-A", "c.traxo", "-s", "title", "first" }).exitCode, 0);
+    QList<QProcess *> writers;
+    for (int i = 0; i < 16; ++i)
+        writers << startTool("traxoadd",
+            { "-A", "c.traxo", "-s", "title", QString("step %1").arg(i), "-i", "data/in.txt", "-f", "embed",
+                "--lock-timeout", "60" });
+    for (QProcess *writer : writers) {
+        QVERIFY(writer->waitForFinished(90000));
+        QCOMPARE(writer->exitCode(), 0);
+    }
+    const testcommon::ContainerCheck check = testcommon::checkContainer(path("c.traxo"));
+    QCOMPARE(check.sections, 17);
+    QCOMPARE(check.invalid, 0);
+    QCOMPARE(check.sectionless, 0);
+    TraxoParser parser;
+    QVERIFY(parser.open(path("c.traxo")));
+    QSet<QString> titles;
+    for (int i = 0; i < 16; ++i)
+        titles << parser.getSection(i)->title;
+    QCOMPARE(titles.size(), 16);
+    QVERIFY(!titles.contains("first"));
+    QCOMPARE(strayFiles(), QStringList());
+}
+
+void tst_TraxoAdd::traxodelRacingTraxoaddLeavesAConsistentContainer()
+{
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(traxoadd({ "-A", "c.traxo", "-s", "title", QString("old %1").arg(i) }).exitCode, 0);
+    QList<QProcess *> adders;
+    QList<QProcess *> removers;
+    for (int i = 0; i < 4; ++i) {
+        adders << startTool("traxoadd",
+            { "-A", "c.traxo", "-s", "title", QString("new %1").arg(i), "-i", "data/out.bin", "-f", "embed" });
+        if (i < 2)
+            removers << startTool("traxodel", { "c.traxo" });
+    }
+    int removed = 0;
+    for (QProcess *process : adders + removers) {
+        QVERIFY(process->waitForFinished(90000));
+        QCOMPARE(process->exitCode(), 0);
+        removed += removers.contains(process);
+    }
+    const testcommon::ContainerCheck check = testcommon::checkContainer(path("c.traxo"));
+    QCOMPARE(check.sections, 3 + 4 - removed);
+    QCOMPARE(check.invalid, 0);
+    QCOMPARE(check.sectionless, 0);
+    QCOMPARE(strayFiles(), QStringList());
+}
+
+void tst_TraxoAdd::waitingWriterGivesUp()
+{
+    QCOMPARE(traxoadd({ "-A", "c.traxo", "-s", "title", "first" }).exitCode, 0);
+    const QByteArray before = testcommon::readFile(path("c.traxo"));
+    ContainerLock held(path("c.traxo"));
+    QVERIFY(held.acquire(1000));
+    for (const QString &tool : { QString("traxoadd"), QString("traxodel") }) {
+        const QStringList arguments = tool == "traxoadd"
+            ? QStringList { "-A", "c.traxo", "-s", "title", "second", "--lock-timeout", "1.5" }
+            : QStringList { "--lock-timeout", "1.5", "c.traxo" };
+        const ToolRun run = runTool(tool, arguments, m_dir->path());
+        QVERIFY2(run.exitCode > 0, qPrintable(tool));
+        QCOMPARE(run.linesStartingWith("waiting for another writer of ").size(), 1);
+        QCOMPARE(run.linesStartingWith("***ERROR gave up waiting for another writer of").size(), 1);
+        QCOMPARE(testcommon::readFile(path("c.traxo")), before);
+    }
+    held.release();
+    QCOMPARE(traxoadd({ "-A", "c.traxo", "-s", "title", "second", "--lock-timeout", "1.5" }).exitCode, 0);
+    QCOMPARE(strayFiles(), QStringList());
+}
+
+void tst_TraxoAdd::killedWriterLeavesOldOrNewHistory()
+{
+    // Killed at random moments while it streams a large file, a writer leaves
+    // the old history or the new one, and the next writer cuts its
+    // unfinished tail back, so every section and file stays valid.
+    QByteArray big(24 << 20, Qt::Uninitialized);
+    QRandomGenerator random(20261209);
+    random.fillRange(reinterpret_cast<quint32 *>(big.data()), big.size() / 4);
+    write("data/big.bin", big);
+    QCOMPARE(traxoadd({ "-A", "c.traxo", "-s", "title", "first" }).exitCode, 0);
+    int steps = 1;
+    for (int round = 0; round < 6; ++round) {
+        QProcess *writer = startTool("traxoadd",
+            { "-A", "c.traxo", "-s", "title", QString("round %1").arg(round), "-i", "data/big.bin", "-f", "embed", "-f",
+                round % 2 ? "compress" : "no-compress" });
+        QVERIFY(writer->waitForStarted());
+        QTest::qWait(int(random.bounded(400)));
+        ::kill(pid_t(writer->processId()), SIGKILL);
+        QVERIFY(writer->waitForFinished());
+        const testcommon::ContainerCheck check = testcommon::checkContainer(path("c.traxo"));
+        QVERIFY2(check.sections == steps || check.sections == steps + 1, qPrintable(QString::number(round)));
+        QCOMPARE(check.invalid, 0);
+        QCOMPARE(check.sectionless, 0);
+        steps = check.sections;
+    }
+    QCOMPARE(traxoadd({ "-A", "c.traxo", "-s", "title", "after" }).exitCode, 0);
+    const testcommon::ContainerCheck check = testcommon::checkContainer(path("c.traxo"));
+    QCOMPARE(check.sections, steps + 1);
+    QCOMPARE(check.invalid, 0);
+    QCOMPARE(check.sectionless, 0);
+    QCOMPARE(strayFiles(), QStringList());
+}
+
+void tst_TraxoAdd::failedWriteLeavesContainerUnchanged()
+{
+    // A full disk, played by a file-size limit whose signal is ignored: the
+    // write fails with an error instead of killing the writer.
+    write("data/big.bin", QByteArray(1 << 20, 'x'));
+    QCOMPARE(traxoadd({ "-A", "c.traxo", "-s", "title", "first" }).exitCode, 0);
+    const QByteArray before = testcommon::readFile(path("c.traxo"));
+    for (const QString &target : { QString("-A c.traxo"), QString("-O fresh.traxo") }) {
+        QProcess shell;
+        shell.setWorkingDirectory(m_dir->path());
+        shell.setProcessChannelMode(QProcess::MergedChannels);
+        shell.start("/bin/sh",
+            { "-c",
+                QString("ulimit -f 256; trap '' XFSZ; exec '%1/traxoadd' %2 -s title second -i "
+                        "data/big.bin -f embed -f no-compress")
+                    .arg(getBinaryDir(), target) });
+        QVERIFY(shell.waitForFinished(60000));
+        const QString output = QString::fromLocal8Bit(shell.readAll());
+        QVERIFY2(shell.exitStatus() == QProcess::NormalExit && shell.exitCode() != 0, qPrintable(output));
+        QVERIFY2(output.contains("***ERROR"), qPrintable(output));
+    }
+    QCOMPARE(testcommon::readFile(path("c.traxo")), before);
+    QVERIFY(!QFile::exists(path("fresh.traxo")));
+    QCOMPARE(strayFiles(), QStringList());
+}
+
+void tst_TraxoAdd::streamedFilesAreRecorded_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("compression");
+
+    QByteArray mixed;
+    for (int i = 0; i < 300000; ++i)
+        mixed += QByteArray::number(qint64(i) * 7919 % 100003) + ' ';
+    QTest::addRow("several chunks, compressed") << mixed << "compress";
+    QTest::addRow("several chunks, as is") << mixed << "no-compress";
+    QTest::addRow("empty file") << QByteArray() << "no-compress";
+    // The marker text straddles two reading chunks of 4 MiB.
+    QByteArray marker = QByteArray((4 << 20) - 5, 'a') + "\n%<--! $TRAXO_SECTION [version:1.0]\n";
+    QTest::addRow("marker text across chunks is compressed") << marker << "no-compress";
+}
+
+void tst_TraxoAdd::streamedFilesAreRecorded()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, compression);
+    write("data/file.dat", content);
+    QCOMPARE(
+        traxoadd({ "-A", "c.traxo", "-s", "title", "one", "-o", "data/file.dat", "-f", "embed", "-f", compression })
+            .exitCode,
+        0);
+    const testcommon::ContainerCheck check = testcommon::checkContainer(path("c.traxo"));
+    QCOMPARE(check.invalid, 0);
+    QCOMPARE(check.files, 2);
+    TraxoParser parser;
+    QVERIFY(parser.open(path("c.traxo")));
+    QCOMPARE(*parser.getFileContent(0), content);
+    const FileSummary recorded = readSummary(parser, 0).files.value(0);
+    QCOMPARE(recorded.UncompressedMD5, QString(md5(content)));
+    QCOMPARE(qint64(recorded.UncompressedSize), qint64(content.size()));
+    QCOMPARE(recorded.CompressedMethod, parser.getFile(0)->compression);
+    QCOMPARE(qint64(recorded.CompressedSize), qint64(parser.getFile(0)->cfilesize));
+    const bool markerText = content.contains("%<--! $TRAXO_");
+    QCOMPARE(parser.getFile(0)->compression, QString(compression == "compress" || markerText ? "flate" : "none"));
+}
+
+void tst_TraxoAdd::textsComeBackAsTyped()
+{
+    const QString typed = QString::fromUtf8("cost $5 and $$ or $HOME, C:\\dir\\ \"quoted\" 'single' # not a comment "
+                                            "& <tag> µ → 漢字\nsecond line");
+    ArgFile step;
+    step.addOutputTraxofile("texts.traxo");
+    step.setTitle(typed);
+    step.setDescription(typed + "!");
+    step.setComment(typed.left(7));
+    step.addUserAttribute("note", typed);
+    write("texts.vcmd", step.toCommandline(false).toUtf8());
+    QCOMPARE(traxoadd({ "-c", "texts.vcmd" }).exitCode, 0);
+    TraxoParser parser;
+    QVERIFY(parser.open(path("texts.traxo")));
+    const QList<Summary> summaries = SummaryCreator().createSummaries(parser);
+    QCOMPARE(summaries.size(), 1);
+    const Summary &summary = summaries.first();
+    QCOMPARE(SummaryReader::decodeText(summary.Title), typed);
+    QCOMPARE(SummaryReader::decodeText(summary.Description), typed + "!");
+    QCOMPARE(SummaryReader::decodeText(summary.Comment), typed.left(7));
+    QCOMPARE(SummaryReader::decodeText(summary.userAttributeValues.value("note")), typed);
 }
 
 QTEST_GUILESS_MAIN(tst_TraxoAdd)

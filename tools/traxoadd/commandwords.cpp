@@ -1,6 +1,7 @@
 #include "commandwords.h"
 
 #include "toolconsole.h"
+#include "writerlocks.h"
 
 #include "argfile/argfileparser.h"
 
@@ -58,6 +59,13 @@ bool CommandWords::expand(const QStringList &words, int depth)
             const QString text = QString::fromLocal8Bit(readStandardInput());
             if (!appendArgfileText(text, QStringLiteral("standard input"), depth))
                 return false;
+        } else if (word == QLatin1String("--lock-timeout")) {
+            if (i + 1 == words.size()) {
+                m_console.error(QStringLiteral("option --lock-timeout needs a number of seconds"));
+                return false;
+            }
+            if (!WriterLocks::parseTimeout(words.at(++i), &m_lockTimeoutMs, m_console))
+                return false;
         } else if (word == QLatin1String("--sync-cwd")) {
             m_syncCwd = true;
         } else {
@@ -69,7 +77,7 @@ bool CommandWords::expand(const QStringList &words, int depth)
 
 bool CommandWords::appendArgfileText(const QString &text, const QString &origin, int depth)
 {
-    const QStringList words = traxo::ArgfileParser::parseArgfile(text, nullptr);
+    QStringList words = traxo::ArgfileParser::parseArgfile(text, nullptr);
     // The tokenizer gives no token at all for a text it cannot cut, while a
     // text of comments and whitespace still gives separators.
     if (words.isEmpty() && !text.isEmpty() && traxo::ArgfileParser::splitIntoTokens(text).isEmpty()) {
@@ -78,6 +86,8 @@ bool CommandWords::appendArgfileText(const QString &text, const QString &origin,
                             .arg(origin));
         return false;
     }
+    for (QString &word : words)
+        word.replace(QLatin1String("$$"), QLatin1String("$"));
     return expand(words, depth + 1);
 }
 

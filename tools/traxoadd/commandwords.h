@@ -11,9 +11,10 @@ class ToolConsole;
 // Gathers traxoadd's option words: the command line as given, with "-c FILE"
 // replaced by the words of that arg-file and "--stdin" by the words of the
 // arg-file text on standard input. Both are cut by the arg-file tokenizer, so
-// the tool reads exactly what the editor writes. "--sync-cwd" is taken out
-// and remembered: it means the paths in the arg-file are relative to the
-// arg-file's own directory.
+// the tool reads exactly what the editor writes; arg-file words spell a
+// literal "$" as "$$", which is undone here. "--sync-cwd" is taken out and
+// remembered: it means the paths in the arg-file are relative to the
+// arg-file's own directory; so is "--lock-timeout SECONDS".
 class CommandWords
 {
 public:
@@ -25,6 +26,9 @@ public:
 
     QStringList words() const { return m_words; }
     bool syncCwd() const { return m_syncCwd; }
+    // Milliseconds to wait for another writer of a container, or -1 when
+    // not given.
+    qint64 lockTimeoutMs() const { return m_lockTimeoutMs; }
     // Directory of the first arg-file named with "-c", or "".
     QString argfileDirectory() const { return m_argfileDirectory; }
 
@@ -38,6 +42,7 @@ private:
     QStringList m_openArgfiles; // the chain of "-c" files being read, to stop cycles
     QString m_argfileDirectory;
     bool m_syncCwd = false;
+    qint64 m_lockTimeoutMs = -1;
     bool m_stdinRead = false;
 };
 

@@ -38,6 +38,8 @@ Appends one workflow step to each output container.
                           thumbnailonly
   -u NAME VALUE           file user attribute
   --sync-cwd              paths are relative to the arg-file's directory
+  --lock-timeout SECONDS  wait at most this long for another writer of an
+                          output container (default 120)
   -p, --pretend           report what would be written, write nothing
   -v, --verbose / -q, --quiet
   --debug                 print the option words as read
@@ -82,6 +84,8 @@ int main(int argc, char *argv[])
     }
 
     StepWriter writer(step, console);
+    if (words.lockTimeoutMs() >= 0)
+        writer.setLockTimeout(words.lockTimeoutMs());
     if (console.errorCount() > 0 || !writer.prepare())
         return 1;
     if (step.pretend()) {

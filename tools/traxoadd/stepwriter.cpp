@@ -2,6 +2,7 @@
 
 #include "toolconsole.h"
 
+#include "container/containerlock.h"
 #include "container/traxoparser.h"
 #include "summary/summarywriter.h"
 
@@ -12,7 +13,9 @@
 #include <QRegularExpression>
 #include <QSysInfo>
 
-#include <limits>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 #ifdef Q_OS_UNIX
 #include <pwd.h>
@@ -23,15 +26,9 @@ namespace traxotools {
 
 namespace {
 
-// Offsets in a container are 32-bit signed byte counts.
-constexpr qint64 MaxContainerSize = std::numeric_limits<int>::max();
-// Room for the markers and the summary of a section besides its data.
-constexpr qint64 SectionOverhead = 1 << 20;
-
-QString md5Hex(const QByteArray &data)
-{
-    return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Md5).toHex());
-}
+// Inputs are read in chunks of this size, so memory stays small whatever
+// their size.
+constexpr qint64 ChunkSize = 4 << 20;
 
 QString loginName()
 {
@@ -52,12 +49,40 @@ QString timestamp(const QDateTime &time)
     return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate);
 }
 
-// Data stored as it is must not hold lines that a reader would take for
-// markers of the container around it (an embedded container, for instance).
-bool containsMarkerLine(const QByteArray &content)
+// The name under which a new container is written before it takes its
+// place: hidden, beside it, and only ever used by the holder of its lock.
+QString temporaryPath(const QString &path)
 {
-    static const QByteArray marker("%<--! $TRAXO_");
-    return content.startsWith(marker) || content.contains('\n' + marker);
+    const QFileInfo info(path);
+    return info.absoluteDir().filePath(QLatin1Char('.') + info.fileName() + QStringLiteral(".traxoadd-new"));
+}
+
+bool copyFile(const QString &from, const QString &to, QString *error)
+{
+    QFile in(from);
+    QFile out(to);
+    if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        *error = QStringLiteral("cannot read \"%1\": %2").arg(from, in.errorString());
+        return false;
+    }
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+        *error = QStringLiteral("cannot create \"%1\": %2").arg(to, out.errorString());
+        return false;
+    }
+    QByteArray buffer(ChunkSize, Qt::Uninitialized);
+    for (;;) {
+        const qint64 count = in.read(buffer.data(), buffer.size());
+        if (count < 0) {
+            *error = QStringLiteral("cannot read \"%1\": %2").arg(from, in.errorString());
+            return false;
+        }
+        if (count == 0)
+            return true;
+        if (out.write(buffer.constData(), count) != count) {
+            *error = QStringLiteral("cannot write \"%1\": %2").arg(to, out.errorString());
+            return false;
+        }
+    }
 }
 
 } // namespace
@@ -65,6 +90,7 @@ bool containsMarkerLine(const QByteArray &content)
 StepWriter::StepWriter(const traxo::ArgFile &step, ToolConsole &console)
     : m_step(step)
     , m_console(console)
+    , m_locks(console)
 {
 }
 
@@ -83,6 +109,8 @@ bool StepWriter::prepare()
     if (!m_step.readme().isEmpty())
         m_console.warning(QStringLiteral("--readme is not supported by this traxoadd and is ignored"));
 
+    if (m_console.errorCount() != errorsBefore || !lockContainers())
+        return false;
     prepareRoot();
     for (int i = 0; i < m_step.numFiles(); ++i)
         prepareFile(m_step.getConstFile(i));
@@ -93,6 +121,21 @@ bool StepWriter::prepare()
         return false;
     buildSummary();
     return true;
+}
+
+bool StepWriter::lockContainers()
+{
+    QStringList containers;
+    for (int i = 0; i < m_step.numOutputTraxofiles(); ++i) {
+        // A container in a missing directory is refused by prepareTarget().
+        if (QFileInfo(m_step.outputTraxofile(i)).absoluteDir().exists())
+            containers << m_step.outputTraxofile(i);
+    }
+    // The root is copied into new containers: no writer may append to it
+    // meanwhile.
+    if (!m_step.rootfile().isEmpty() && QFileInfo(m_step.rootfile()).isFile())
+        containers << m_step.rootfile();
+    return m_locks.lock(containers);
 }
 
 bool StepWriter::prepareRoot()
@@ -143,46 +186,47 @@ bool StepWriter::prepareFile(const traxo::WSFile &file)
     entry.size = info.size();
     entry.lastModified = info.lastModified();
     entry.embed = file.embed();
-    if (entry.size > MaxContainerSize) {
-        m_console.error(QStringLiteral("file \"%1\" is larger than 2 GiB, more than a container can hold or describe")
-                            .arg(entry.path));
-        return false;
-    }
+    entry.flate = entry.embed && file.compress();
 
-    // An embedded file is always checksummed: readers find it by its MD5.
-    if (file.autoMD5() || entry.embed) {
-        QFile in(entry.absolutePath);
-        if (!in.open(QIODevice::ReadOnly)) {
-            m_console.error(QStringLiteral("cannot read \"%1\": %2").arg(entry.path, in.errorString()));
+    // An embedded file gets its checksum while it is stored, so it is read
+    // once; a described one is read here, and a checksum file is checked
+    // against the content in either case.
+    if ((file.autoMD5() && !entry.embed) || !file.md5File().isEmpty()) {
+        if (!computeMd5(entry))
             return false;
-        }
-        entry.content = in.readAll();
-        if (entry.content.size() != entry.size) {
-            m_console.error(QStringLiteral("cannot read \"%1\" whole: it changed while being read").arg(entry.path));
-            return false;
-        }
-        entry.md5 = md5Hex(entry.content);
     }
     if (!file.md5File().isEmpty() && !readMd5File(entry))
         return false;
+    m_files << entry;
+    return true;
+}
 
-    if (entry.embed) {
-        entry.flate = file.compress();
-        if (!entry.flate && containsMarkerLine(entry.content)) {
-            entry.flate = true;
-            m_console.warning(QStringLiteral("\"%1\" holds container marker lines and is stored compressed, so that "
-                                             "they cannot be mistaken for markers of the output container")
-                                  .arg(entry.path));
-        }
-        entry.stored = entry.flate ? traxo::ContainerWriter::compress(entry.content) : entry.content;
-        if (entry.flate && entry.stored.isEmpty()) {
-            m_console.error(QStringLiteral("cannot compress \"%1\"").arg(entry.path));
+bool StepWriter::computeMd5(StepFile &entry) const
+{
+    QFile in(entry.absolutePath);
+    if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        m_console.error(QStringLiteral("cannot read \"%1\": %2").arg(entry.path, in.errorString()));
+        return false;
+    }
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    QByteArray buffer(ChunkSize, Qt::Uninitialized);
+    qint64 total = 0;
+    for (;;) {
+        const qint64 count = in.read(buffer.data(), buffer.size());
+        if (count < 0) {
+            m_console.error(QStringLiteral("cannot read \"%1\": %2").arg(entry.path, in.errorString()));
             return false;
         }
-    } else {
-        entry.content.clear(); // only the checksum was needed
+        if (count == 0)
+            break;
+        hash.addData(QByteArrayView(buffer.constData(), count));
+        total += count;
     }
-    m_files << entry;
+    if (total != entry.size) {
+        m_console.error(QStringLiteral("cannot read \"%1\" whole: it changed while being read").arg(entry.path));
+        return false;
+    }
+    entry.md5 = QString::fromLatin1(hash.result().toHex());
     return true;
 }
 
@@ -267,15 +311,6 @@ bool StepWriter::prepareTarget(const QString &path)
         target.originalSize = m_rootPath.isEmpty() ? 0 : QFileInfo(m_rootPath).size();
     }
 
-    qint64 stored = 0;
-    for (const StepFile &file : std::as_const(m_files))
-        stored += file.stored.size();
-    if (target.originalSize + stored + SectionOverhead > MaxContainerSize) {
-        m_console.error(QStringLiteral("output container \"%1\" would grow beyond 2 GiB, which containers cannot "
-                                       "address")
-                            .arg(path));
-        return false;
-    }
     m_targets << target;
     return true;
 }
@@ -324,13 +359,8 @@ void StepWriter::buildSummary()
         f.PreviewWS = file.previewWS();
         f.Thumbnail = file.thumbnail();
         f.ThumbnailOnly = file.thumbnailOnly();
-        f.UncompressedSize = int(entry.size);
+        f.UncompressedSize = entry.size;
         f.UncompressedMD5 = entry.md5;
-        if (entry.embed) {
-            f.CompressedMethod = entry.flate ? QStringLiteral("flate") : QStringLiteral("none");
-            f.CompressedSize = int(entry.stored.size());
-            f.CompressedMD5 = entry.flate ? md5Hex(entry.stored) : QString();
-        }
         f.userAttributeKeys = file.userAttributeKeys();
         for (const QString &key : f.userAttributeKeys)
             f.userAttributeValues.insert(key, file.userAttribute(key));
@@ -343,12 +373,45 @@ void StepWriter::buildSummary()
             stored.filename = f.Filename;
             stored.description = file.description();
             stored.comment = file.comment();
-            stored.content = entry.content;
+            stored.sourcePath = entry.absolutePath;
+            stored.sourceSize = entry.size;
             stored.compression = entry.flate ? traxo::ContainerWriter::Flate : traxo::ContainerWriter::None;
             m_section.files << stored;
         }
     }
     m_section.summary = traxo::SummaryWriter::writeSummaryUtf8(s);
+    m_section.summaryBuilder
+        = [this](const QList<traxo::ContainerWriter::StoredFile> &stored) { return summaryOfStoredFiles(stored); };
+}
+
+QByteArray StepWriter::summaryOfStoredFiles(const QList<traxo::ContainerWriter::StoredFile> &stored)
+{
+    // The embedded files were stored in the order of the step's files.
+    traxo::Summary s = m_summary;
+    qsizetype next = 0;
+    for (qsizetype i = 0; i < m_files.size(); ++i) {
+        if (!m_files.at(i).embed)
+            continue;
+        if (next >= stored.size())
+            return {};
+        const traxo::ContainerWriter::StoredFile &file = stored.at(next++);
+        traxo::FileSummary &f = s.files[i];
+        if (!f.UncompressedMD5.isEmpty() && f.UncompressedMD5 != file.md5file) {
+            m_console.error(QStringLiteral("\"%1\" changed while it was recorded").arg(m_files.at(i).path));
+            return {};
+        }
+        if (file.compression == traxo::ContainerWriter::Flate && !m_files.at(i).flate)
+            m_console.warning(QStringLiteral("\"%1\" holds container marker text and is stored compressed, so that "
+                                             "it cannot be mistaken for markers of the output container")
+                                  .arg(m_files.at(i).path));
+        f.UncompressedSize = file.filesize;
+        f.UncompressedMD5 = file.md5file;
+        f.CompressedMethod
+            = file.compression == traxo::ContainerWriter::Flate ? QStringLiteral("flate") : QStringLiteral("none");
+        f.CompressedSize = file.cfilesize;
+        f.CompressedMD5 = file.md5cfile;
+    }
+    return traxo::SummaryWriter::writeSummaryUtf8(s);
 }
 
 void StepWriter::pretend() const
@@ -370,11 +433,12 @@ void StepWriter::pretend() const
     }
     m_console.info(QStringLiteral("step \"%1\" by %2 on %3 at %4")
                        .arg(m_summary.Title, m_summary.User, m_summary.Host, m_summary.Timestamp));
-    for (const StepFile &entry : m_files) {
+    for (StepFile entry : m_files) {
+        if (entry.md5.isEmpty() && entry.embed)
+            computeMd5(entry);
         QString how = QStringLiteral("recorded only");
         if (entry.embed)
-            how = entry.flate ? QStringLiteral("embedded, flate, %1 bytes stored").arg(entry.stored.size())
-                              : QStringLiteral("embedded as is");
+            how = entry.flate ? QStringLiteral("embedded, flate") : QStringLiteral("embedded as is");
         m_console.info(
             QStringLiteral("    %1 \"%2\": %3 bytes, MD5 %4, %5")
                 .arg(entry.file.inputFile() ? QStringLiteral("input") : QStringLiteral("output"), entry.path,
@@ -401,23 +465,47 @@ bool StepWriter::write()
 bool StepWriter::writeTarget(const Target &target)
 {
     traxo::ContainerWriter writer;
-    bool ok = true;
-    if (target.mode == TargetMode::CreateNew)
-        ok = writer.create(target.path);
-    else if (target.mode == TargetMode::CopyRoot)
-        ok = QFile::copy(m_rootPath, target.path);
-    if (!ok) {
-        m_console.error(writer.errorString().isEmpty() ? QStringLiteral("cannot create \"%1\"").arg(target.path)
-                                                       : writer.errorString());
-        return false;
-    }
+    if (target.mode != TargetMode::AppendInPlace)
+        return writeNewContainer(target, writer);
+    writer.setLock(m_locks.lockFor(target.path));
     if (!writer.appendSection(target.path, m_section)) {
         m_console.error(writer.errorString());
-        if (target.mode != TargetMode::AppendInPlace)
-            QFile::remove(target.path);
         return false;
     }
     return true;
+}
+
+bool StepWriter::writeNewContainer(const Target &target, traxo::ContainerWriter &writer)
+{
+    // A new container is written under a temporary name and renamed into
+    // place, so nobody ever sees it half written; the lock's journal names
+    // the temporary file, so that a killed writer's is removed.
+    traxo::ContainerLock *lock = m_locks.lockFor(target.path);
+    const QString temporary = temporaryPath(target.path);
+    QFile::remove(temporary);
+    if (lock && !lock->beginTemporary(temporary)) {
+        m_console.error(lock->errorString());
+        return false;
+    }
+    QString error;
+    bool ok = target.mode == TargetMode::CopyRoot ? copyFile(m_rootPath, temporary, &error) : writer.create(temporary);
+    if (ok && !writer.appendSection(temporary, m_section))
+        ok = false;
+    if (ok && QFileInfo::exists(target.path)) {
+        error = QStringLiteral("\"%1\" appeared while the step was written; it is left as it is").arg(target.path);
+        ok = false;
+    }
+    if (ok && ::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(target.path).constData()) != 0) {
+        error = QStringLiteral("cannot create \"%1\": %2").arg(target.path, QString::fromLocal8Bit(strerror(errno)));
+        ok = false;
+    }
+    if (!ok) {
+        m_console.error(error.isEmpty() ? writer.errorString() : error);
+        QFile::remove(temporary);
+    }
+    if (lock)
+        lock->finish();
+    return ok;
 }
 
 void StepWriter::undo(const Target &target)

@@ -10,19 +10,24 @@
 #include <QList>
 #include <QString>
 
+#include "writerlocks.h"
+
 namespace traxotools {
 
 class ToolConsole;
 
 // Appends one workflow step, described by an ArgFile, to each of its output
-// containers. Everything that can go wrong is checked by prepare() before
-// anything is written, and write() takes back what it has already written
-// when a later container fails, so on error no output container is created
-// or changed.
+// containers. prepare() locks every container it will read or change (held
+// until the object goes) and checks everything that can be checked before
+// anything is written; write() streams each embedded file into each
+// container and takes back what it has already written when a later
+// container fails, so on error no output container is created or changed.
 class StepWriter
 {
 public:
     StepWriter(const traxo::ArgFile &step, ToolConsole &console);
+
+    void setLockTimeout(qint64 timeoutMs) { m_locks.setTimeout(timeoutMs); }
 
     // Reads and checks the files and containers and builds the section;
     // reports every problem it finds and returns false when there was one.
@@ -47,8 +52,6 @@ private:
         QDateTime lastModified;
         bool embed = false;
         bool flate = false;
-        QByteArray content;
-        QByteArray stored; // the bytes as they lie in the container
     };
 
     enum class TargetMode { AppendInPlace, CopyRoot, CreateNew };
@@ -60,12 +63,16 @@ private:
         qint64 originalSize = 0;
     };
 
+    bool lockContainers();
     bool prepareRoot();
     bool prepareFile(const traxo::WSFile &file);
+    bool computeMd5(StepFile &entry) const;
     bool readMd5File(StepFile &entry);
     bool prepareTarget(const QString &path);
     void buildSummary();
+    QByteArray summaryOfStoredFiles(const QList<traxo::ContainerWriter::StoredFile> &stored);
     bool writeTarget(const Target &target);
+    bool writeNewContainer(const Target &target, traxo::ContainerWriter &writer);
     void undo(const Target &target);
 
     traxo::ArgFile m_step;
@@ -75,6 +82,7 @@ private:
     QList<Target> m_targets;
     traxo::Summary m_summary;
     traxo::ContainerWriter::Section m_section;
+    WriterLocks m_locks;
 };
 
 } // namespace traxotools

@@ -7,12 +7,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 namespace traxotools {
 
 StepRemover::StepRemover(ToolConsole &console)
     : m_console(console)
+    , m_locks(console)
 {
 }
 
@@ -38,6 +38,13 @@ bool StepRemover::prepare(const QStringList &containers)
     const int errorsBefore = m_console.errorCount();
     if (containers.isEmpty())
         m_console.error(QStringLiteral("no container given"));
+    QStringList existing;
+    for (const QString &path : containers) {
+        if (QFileInfo(path).isFile())
+            existing << path;
+    }
+    if (m_console.errorCount() != errorsBefore || !m_locks.lock(existing))
+        return false;
     for (const QString &path : containers)
         prepareContainer(path);
     return m_console.errorCount() == errorsBefore;
@@ -69,8 +76,14 @@ bool StepRemover::prepareContainer(const QString &path)
     const qint64 start = qint64(newest->position) - newest->left;
     const qint64 end = start + newest->size;
     // Anything after the newest section (loose files, another program's
-    // additions) would be lost with it, so such a container is left alone.
-    if (start < 0 || end != info.size()) {
+    // additions) would be lost with it, so such a container is left alone;
+    // only the trailer pointer that a PDF gets after each step may follow.
+    static const QRegularExpression trailerPointer(QStringLiteral("\\Astartxref\r?\n[0-9]+\r?\n%%EOF\r?\n?\\z"));
+    const qint64 after = info.size() - end;
+    const bool onlyTrailer = after == 0
+        || (after > 0 && after < 64
+            && trailerPointer.match(QString::fromLatin1(parser.getBytes(int(end), int(after)))).hasMatch());
+    if (start < 0 || end > info.size() || !onlyTrailer) {
         m_console.error(QStringLiteral("the newest workflow step of \"%1\" is not at the end of the file; "
                                        "nothing is removed")
                             .arg(path));
@@ -90,25 +103,11 @@ void StepRemover::pretend() const
 
 bool StepRemover::remove()
 {
+    // Cutting is one system call, so a reader or a killed traxodel sees the
+    // container with or without the step, never in between.
     for (const Cut &cut : std::as_const(m_cuts)) {
-        QFile in(cut.path);
-        QSaveFile out(cut.path);
-        if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly)) {
-            m_console.error(QStringLiteral("cannot rewrite \"%1\"").arg(cut.path));
-            return false;
-        }
-        qint64 left = cut.keep;
-        while (left > 0) {
-            const QByteArray chunk = in.read(qMin<qint64>(left, 1 << 20));
-            if (chunk.isEmpty() || out.write(chunk) != chunk.size()) {
-                out.cancelWriting();
-                m_console.error(QStringLiteral("cannot rewrite \"%1\": %2").arg(cut.path, out.errorString()));
-                return false;
-            }
-            left -= chunk.size();
-        }
-        if (!out.commit()) {
-            m_console.error(QStringLiteral("cannot rewrite \"%1\": %2").arg(cut.path, out.errorString()));
+        if (!QFile::resize(cut.path, cut.keep)) {
+            m_console.error(QStringLiteral("cannot cut back \"%1\"").arg(cut.path));
             return false;
         }
         m_console.info(QStringLiteral("removed workflow step \"%1\" from \"%2\"").arg(cut.title, cut.path));

@@ -5,18 +5,23 @@
 #include <QString>
 #include <QStringList>
 
+#include "writerlocks.h"
+
 namespace traxotools {
 
 class ToolConsole;
 
 // Takes the newest workflow step back out of containers: the newest section
-// must be the last thing in the file, and the container is cut back to where
-// that section begins. Every container is checked before any is changed, and
-// each is rewritten through a temporary file.
+// must be the last thing in the file (a PDF's trailer pointer may follow it),
+// and the container is cut back to where that section begins, which leaves
+// the trailer pointer written before it at the end. Every container is
+// locked and checked before any is changed.
 class StepRemover
 {
 public:
     explicit StepRemover(ToolConsole &console);
+
+    void setLockTimeout(qint64 timeoutMs) { m_locks.setTimeout(timeoutMs); }
 
     // Container paths from plain arguments and from the texts
     // "<DelWorkflowStep>path</DelWorkflowStep>" that ArgFile writes.
@@ -37,6 +42,7 @@ private:
     bool prepareContainer(const QString &path);
 
     ToolConsole &m_console;
+    WriterLocks m_locks;
     QList<Cut> m_cuts;
 };
 
