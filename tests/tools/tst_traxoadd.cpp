@@ -108,6 +108,9 @@ private slots:
     void streamedFilesAreRecorded_data();
     void streamedFilesAreRecorded();
     void textsComeBackAsTyped();
+    void pdfsStayValidPdfs_data();
+    void pdfsStayValidPdfs();
+    void encryptedPdfIsRefused();
 
 private:
     QStringList strayFiles() const
@@ -171,8 +174,8 @@ void tst_TraxoAdd::errorsWriteNothing_data()
     const QString mismatch = "***ERROR \"data/in.txt\" has the MD5 checksum " + md5("input data\n")
         + ", but \"data/in.md5\" says " + QByteArray(32, 'a');
     QTest::addRow("checksum file disagrees") << "-O out.traxo -i data/in.txt -a md5file data/in.md5" << mismatch;
-    QTest::addRow("PDF output without header line") << "-O plain.pdf -i data/in.txt"
-                                                    << "***ERROR PDF \"plain.pdf\" does not carry the container header";
+    QTest::addRow("PDF that qpdf cannot read") << "-O plain.pdf -i data/in.txt"
+                                               << "***ERROR PDF \"plain.pdf\" cannot be read";
     QTest::addRow("PDF output that does not exist") << "-O new.pdf -i data/in.txt"
                                                     << "***ERROR PDF \"new.pdf\" does not exist";
     QTest::addRow("existing file that is no container") << "-O data/in.txt -i data/out.bin"
@@ -642,6 +645,131 @@ void tst_TraxoAdd::textsComeBackAsTyped()
     QCOMPARE(SummaryReader::decodeText(summary.Description), typed + "!");
     QCOMPARE(SummaryReader::decodeText(summary.Comment), typed.left(7));
     QCOMPARE(SummaryReader::decodeText(summary.userAttributeValues.value("note")), typed);
+}
+
+namespace {
+
+// A one-page PDF 1.4 with a classic cross-reference table, its offsets
+// counted here.
+QByteArray onePagePdf()
+{
+    const QByteArray content = "BT /F1 24 Tf 20 40 Td (Figure 2) Tj ET";
+    const QList<QByteArray> objects = {
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Contents 4 0 R "
+        "/Resources << /Font << /F1 5 0 R >> >> >>",
+        "<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content + "\nendstream",
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+    };
+    QByteArray pdf = "%PDF-1.4\n";
+    QByteArray xref = "xref\n0 6\n0000000000 65535 f \n";
+    for (int i = 0; i < objects.size(); ++i) {
+        xref += QByteArray::number(pdf.size()).rightJustified(10, '0') + " 00000 n \n";
+        pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects.at(i) + "\nendobj\n";
+    }
+    const qsizetype start = pdf.size();
+    return pdf + xref + "trailer\n<< /Size 6 /Root 1 0 R >>\nstartxref\n" + QByteArray::number(start) + "\n%%EOF\n";
+}
+
+struct Command
+{
+    int exitCode = -1;
+    QByteArray output;
+};
+
+Command runCommand(const QString &program, const QStringList &arguments, const QString &directory)
+{
+    QProcess process;
+    process.setWorkingDirectory(directory);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    Command command;
+    if (process.waitForStarted(10000) && process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit)
+        command.exitCode = process.exitCode();
+    command.output = process.readAll();
+    return command;
+}
+
+bool havePdfTools()
+{
+    for (const char *tool : { "qpdf", "pdfinfo", "pdftoppm" }) {
+        if (QStandardPaths::findExecutable(tool).isEmpty())
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void tst_TraxoAdd::pdfsStayValidPdfs_data()
+{
+    QTest::addColumn<QStringList>("qpdfOptions");
+
+    QTest::addRow("classic cross-reference table") << QStringList();
+    QTest::addRow("cross-reference and object streams") << QStringList { "--object-streams=generate" };
+    QTest::addRow("linearized") << QStringList { "--linearize" };
+}
+
+void tst_TraxoAdd::pdfsStayValidPdfs()
+{
+    QFETCH(QStringList, qpdfOptions);
+    if (!havePdfTools())
+        QSKIP("qpdf and poppler-utils are needed (make deps installs them)");
+    write("made.pdf", onePagePdf());
+    if (qpdfOptions.isEmpty())
+        QVERIFY(QFile::copy(path("made.pdf"), path("paper.pdf")));
+    else
+        QCOMPARE(runCommand("qpdf", qpdfOptions + QStringList { "made.pdf", "paper.pdf" }, m_dir->path()).exitCode, 0);
+    QCOMPARE(runCommand("pdftoppm", { "-r", "40", "-f", "1", "-l", "1", "-png", "paper.pdf", "before" }, m_dir->path())
+                 .exitCode,
+        0);
+
+    QCOMPARE(traxoadd({ "-A", "paper.pdf", "-s", "title", "one", "-d", "title", "A paper → µ", "-i", "data/in.txt",
+                          "-f", "embed" })
+                 .exitCode,
+        0);
+    QCOMPARE(traxoadd({ "-A", "paper.pdf", "-s", "title", "two", "-o", "data/out.bin", "-f", "embed" }).exitCode, 0);
+    QCOMPARE(traxoadd({ "-A", "paper.pdf", "-s", "title", "three" }).exitCode, 0);
+    QCOMPARE(traxodel({ "paper.pdf" }).exitCode, 0);
+
+    const Command check = runCommand("qpdf", { "--check", "paper.pdf" }, m_dir->path());
+    QVERIFY2(check.exitCode == 0 && !check.output.contains("WARNING"), check.output.constData());
+    const Command info = runCommand("pdfinfo", { "paper.pdf" }, m_dir->path());
+    QCOMPARE(info.exitCode, 0);
+    QVERIFY2(QString::fromUtf8(info.output).contains(QRegularExpression("Title: +A paper → µ\n")), info.output);
+    QVERIFY2(QString::fromUtf8(info.output).contains(QRegularExpression("Pages: +1\n")), info.output);
+    QCOMPARE(runCommand("pdftoppm", { "-r", "40", "-f", "1", "-l", "1", "-png", "paper.pdf", "after" }, m_dir->path())
+                 .exitCode,
+        0);
+    const QStringList before = QDir(m_dir->path()).entryList({ "before*.png" });
+    const QStringList after = QDir(m_dir->path()).entryList({ "after*.png" });
+    QCOMPARE(before.size(), 1);
+    QCOMPARE(after.size(), 1);
+    QCOMPARE(testcommon::readFile(path(after.first())), testcommon::readFile(path(before.first())));
+
+    const testcommon::ContainerCheck container = testcommon::checkContainer(path("paper.pdf"));
+    QCOMPARE(container.sections, 2);
+    QCOMPARE(container.invalid, 0);
+    QCOMPARE(container.sectionless, 0);
+    QVERIFY(testcommon::readFile(path("paper.pdf")).endsWith("\n%%EOF\n"));
+    QCOMPARE(strayFiles(), QStringList());
+}
+
+void tst_TraxoAdd::encryptedPdfIsRefused()
+{
+    if (!havePdfTools())
+        QSKIP("qpdf is needed (make deps installs it)");
+    write("made.pdf", onePagePdf());
+    QCOMPARE(
+        runCommand("qpdf", { "--encrypt", "", "owner", "256", "--", "made.pdf", "locked.pdf" }, m_dir->path()).exitCode,
+        0);
+    const QByteArray before = testcommon::readFile(path("locked.pdf"));
+    const ToolRun run = traxoadd({ "-A", "locked.pdf", "-s", "title", "one" });
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.linesStartingWith("***ERROR PDF \"locked.pdf\" is encrypted").size(), 1);
+    QCOMPARE(testcommon::readFile(path("locked.pdf")), before);
+    QCOMPARE(strayFiles(), QStringList());
 }
 
 QTEST_GUILESS_MAIN(tst_TraxoAdd)

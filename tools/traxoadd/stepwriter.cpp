@@ -1,5 +1,6 @@
 #include "stepwriter.h"
 
+#include "pdfpreparer.h"
 #include "toolconsole.h"
 
 #include "container/containerlock.h"
@@ -123,6 +124,12 @@ bool StepWriter::prepare()
     return true;
 }
 
+bool StepWriter::hasDocumentInfo() const
+{
+    return !(m_step.pdfTitle().isEmpty() && m_step.pdfAuthor().isEmpty() && m_step.pdfSubject().isEmpty()
+        && m_step.pdfKeywords().isEmpty() && m_step.pdfCreator().isEmpty() && m_step.pdfProducer().isEmpty());
+}
+
 bool StepWriter::lockContainers()
 {
     QStringList containers;
@@ -136,6 +143,18 @@ bool StepWriter::lockContainers()
     if (!m_step.rootfile().isEmpty() && QFileInfo(m_step.rootfile()).isFile())
         containers << m_step.rootfile();
     return m_locks.lock(containers);
+}
+
+bool StepWriter::isOutputPdf(const QFileInfo &info) const
+{
+    QFile file(info.absoluteFilePath());
+    if (!file.open(QIODevice::ReadOnly) || file.read(5) != "%PDF-")
+        return false;
+    for (int i = 0; i < m_step.numOutputTraxofiles(); ++i) {
+        if (QFileInfo(m_step.outputTraxofile(i)).canonicalFilePath() == info.canonicalFilePath())
+            return true;
+    }
+    return false;
 }
 
 bool StepWriter::prepareRoot()
@@ -154,6 +173,10 @@ bool StepWriter::prepareRoot()
         return false;
     }
     traxo::TraxoParser parser;
+    if (info.isFile() && !parser.open(info.absoluteFilePath()) && isOutputPdf(info)) {
+        // "-A paper.pdf" on an ordinary PDF: its history starts with this step.
+        return true;
+    }
     if (!info.isFile() || !parser.open(info.absoluteFilePath())) {
         m_console.error(
             QStringLiteral("root container \"%1\" is not a container: no header line in its first ten lines")
@@ -270,21 +293,37 @@ bool StepWriter::prepareTarget(const QString &path)
             return true;
         }
     }
-    const bool pdf = info.suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0;
+    bool pdf = info.suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0;
+    if (info.isFile()) {
+        QFile file(absolute);
+        pdf = pdf || (file.open(QIODevice::ReadOnly) && file.read(5) == "%PDF-");
+    }
 
     Target target;
     target.path = absolute;
     if (info.exists()) {
         traxo::TraxoParser parser;
+        if (info.isFile() && pdf && !parser.open(absolute)) {
+            // An ordinary PDF gets its history through one rewrite.
+            QString error;
+            if (!PdfPreparer::check(path, &error)) {
+                m_console.error(error);
+                return false;
+            }
+            if (!m_rootPath.isEmpty()) {
+                m_console.error(QStringLiteral("PDF \"%1\" has no history to continue the one of \"%2\"; append to "
+                                               "it without -I or -J")
+                                    .arg(path, m_step.rootfile()));
+                return false;
+            }
+            target.mode = TargetMode::RewritePdf;
+            target.originalSize = info.size();
+            m_targets << target;
+            return true;
+        }
         if (!info.isFile() || !parser.open(absolute)) {
-            if (pdf)
-                m_console.error(QStringLiteral("PDF \"%1\" does not carry the container header line "
-                                               "\"%<--! $TRAXO_PDF [version:1.0]\" in its first ten lines; "
-                                               "add it before appending workflow steps")
-                                    .arg(path));
-            else
-                m_console.error(
-                    QStringLiteral("\"%1\" exists and is not a container; traxoadd does not write over it").arg(path));
+            m_console.error(
+                QStringLiteral("\"%1\" exists and is not a container; traxoadd does not write over it").arg(path));
             return false;
         }
         // An existing container only grows its own history.
@@ -296,6 +335,10 @@ bool StepWriter::prepareTarget(const QString &path)
         }
         target.mode = TargetMode::AppendInPlace;
         target.originalSize = info.size();
+        if (pdf && hasDocumentInfo())
+            m_console.warning(QStringLiteral("\"%1\" already carries a history: the document properties are recorded "
+                                             "in the step, its information dictionary is left as it is")
+                                  .arg(path));
     } else {
         if (pdf) {
             m_console.error(QStringLiteral("PDF \"%1\" does not exist; traxoadd appends to PDF documents that carry "
@@ -429,6 +472,10 @@ void StepWriter::pretend() const
         case TargetMode::CreateNew:
             m_console.info(QStringLiteral("would create \"%1\" holding only the step").arg(target.path));
             break;
+        case TargetMode::RewritePdf:
+            m_console.info(QStringLiteral("would give the PDF \"%1\" the container header line and append the step")
+                               .arg(target.path));
+            break;
         }
     }
     m_console.info(QStringLiteral("step \"%1\" by %2 on %3 at %4")
@@ -488,10 +535,25 @@ bool StepWriter::writeNewContainer(const Target &target, traxo::ContainerWriter 
         return false;
     }
     QString error;
-    bool ok = target.mode == TargetMode::CopyRoot ? copyFile(m_rootPath, temporary, &error) : writer.create(temporary);
+    bool ok = false;
+    if (target.mode == TargetMode::CopyRoot) {
+        ok = copyFile(m_rootPath, temporary, &error);
+    } else if (target.mode == TargetMode::RewritePdf) {
+        PdfPreparer::DocumentInfo info;
+        info.title = m_step.pdfTitle();
+        info.author = m_step.pdfAuthor();
+        info.subject = m_step.pdfSubject();
+        info.keywords = m_step.pdfKeywords();
+        info.creator = m_step.pdfCreator();
+        info.producer = m_step.pdfProducer();
+        ok = PdfPreparer::rewrite(target.path, temporary, info, &error)
+            && QFile::setPermissions(temporary, QFile::permissions(target.path));
+    } else {
+        ok = writer.create(temporary);
+    }
     if (ok && !writer.appendSection(temporary, m_section))
         ok = false;
-    if (ok && QFileInfo::exists(target.path)) {
+    if (ok && target.mode != TargetMode::RewritePdf && QFileInfo::exists(target.path)) {
         error = QStringLiteral("\"%1\" appeared while the step was written; it is left as it is").arg(target.path);
         ok = false;
     }

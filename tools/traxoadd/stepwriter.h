@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QList>
 #include <QString>
 
@@ -54,7 +55,7 @@ private:
         bool flate = false;
     };
 
-    enum class TargetMode { AppendInPlace, CopyRoot, CreateNew };
+    enum class TargetMode { AppendInPlace, CopyRoot, CreateNew, RewritePdf };
 
     struct Target
     {
@@ -63,6 +64,8 @@ private:
         qint64 originalSize = 0;
     };
 
+    bool hasDocumentInfo() const;
+    bool isOutputPdf(const QFileInfo &info) const;
     bool lockContainers();
     bool prepareRoot();
     bool prepareFile(const traxo::WSFile &file);

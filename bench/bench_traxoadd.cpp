@@ -1,0 +1,231 @@
+// Recording steps with traxoadd against the tools a user would otherwise
+// reach for: md5sum for describing and embedding a file as it is, gzip -c at
+// the same level for embedding it compressed, and traxoadd itself appending
+// to an empty container for appending to a large one. Every run is a child
+// process timed from the outside the same way, start-up included; its peak
+// memory comes from wait4().
+//
+//   TRAXO_BENCH_WRITER_MB  size of the embedded files (default 256); the
+//                          described file is 16 times, the large container
+//                          6 times as large (4 GiB and 1.5 GiB by default)
+//   TRAXO_BENCH_REPEAT     runs of each measurement, the best counts (default 3)
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <functional>
+#include <limits>
+#include <vector>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+extern char **environ;
+
+namespace {
+
+struct Run
+{
+    bool ok = false;
+    double seconds = std::numeric_limits<double>::infinity();
+    qint64 peakKiB = 0;
+};
+
+// Runs argv with standard output and error going to /dev/null.
+Run runOnce(const QStringList &argv, const QString &directory)
+{
+    QList<QByteArray> bytes;
+    for (const QString &argument : argv)
+        bytes << QFile::encodeName(argument);
+    std::vector<char *> pointers;
+    for (QByteArray &argument : bytes)
+        pointers.push_back(argument.data());
+    pointers.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addchdir_np(&actions, QFile::encodeName(directory).constData());
+    Run run;
+    QElapsedTimer clock;
+    clock.start();
+    pid_t pid = 0;
+    const int spawned = posix_spawnp(&pid, pointers.front(), &actions, nullptr, pointers.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        return run;
+    int status = 0;
+    struct rusage usage = {};
+    if (wait4(pid, &status, 0, &usage) != pid)
+        return run;
+    run.seconds = double(clock.nsecsElapsed()) / 1e9;
+    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    run.peakKiB = usage.ru_maxrss;
+    return run;
+}
+
+// The best of repeat runs; before each, prepare() may reset what a run changes.
+Run best(const QStringList &argv, const QString &directory, int repeat, const std::function<void()> &prepare = {})
+{
+    Run result;
+    for (int i = 0; i < repeat; ++i) {
+        if (prepare)
+            prepare();
+        const Run run = runOnce(argv, directory);
+        if (!run.ok)
+            return run;
+        result.ok = true;
+        result.seconds = qMin(result.seconds, run.seconds);
+        result.peakKiB = qMax(result.peakKiB, run.peakKiB);
+    }
+    return result;
+}
+
+bool writeFile(const QString &path, qint64 size, const std::function<void(QByteArray &, qint64)> &fill)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray chunk(1 << 20, Qt::Uninitialized);
+    for (qint64 written = 0; written < size; written += chunk.size()) {
+        fill(chunk, written);
+        if (file.write(chunk.constData(), qMin<qint64>(chunk.size(), size - written)) < 0)
+            return false;
+    }
+    return true;
+}
+
+int failures = 0;
+
+// The goal is a time ratio ours / theirs of at most maxRatio.
+void report(const char *what, const Run &ours, const char *peer, const Run &theirs, double maxRatio)
+{
+    if (!ours.ok || !theirs.ok) {
+        std::printf("%-44s FAILED to run (traxoadd %s, %s %s)\n", what, ours.ok ? "ok" : "failed", peer,
+            theirs.ok ? "ok" : "failed");
+        ++failures;
+        return;
+    }
+    const double ratio = ours.seconds / theirs.seconds;
+    const bool met = ratio <= maxRatio;
+    std::printf("%-44s traxoadd %7.2f s %7lld KiB | %-8s %7.2f s | ratio %5.2f (goal <= %.2f) %s\n", what, ours.seconds,
+        ours.peakKiB, peer, theirs.seconds, ratio, maxRatio, met ? "met" : "NOT MET");
+    if (!met)
+        ++failures;
+}
+
+void checkMemory(const char *what, const Run &run)
+{
+    const qint64 limitKiB = 64 << 10;
+    const bool met = run.ok && run.peakKiB < limitKiB;
+    std::printf(
+        "%-44s peak memory %lld KiB (goal < %lld KiB) %s\n", what, run.peakKiB, limitKiB, met ? "met" : "NOT MET");
+    if (!met)
+        ++failures;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const qint64 mb = qMax(1, qEnvironmentVariableIntValue("TRAXO_BENCH_WRITER_MB") ?: 256);
+    const int repeat = qMax(1, qEnvironmentVariableIntValue("TRAXO_BENCH_REPEAT") ?: 3);
+    const QString traxoadd = QCoreApplication::applicationDirPath() + QStringLiteral("/traxoadd");
+    for (const char *peer : { "md5sum", "gzip" }) {
+        if (QStandardPaths::findExecutable(QString::fromLatin1(peer)).isEmpty()) {
+            std::printf("%s is missing\n", peer);
+            return 1;
+        }
+    }
+    QTemporaryDir dir;
+    if (!dir.isValid() || !QFile::exists(traxoadd)) {
+        std::printf("cannot set up: temporary folder or %s missing\n", qPrintable(traxoadd));
+        return 1;
+    }
+    const QString work = dir.path();
+    const auto at = [&work](const char *name) { return work + QLatin1Char('/') + QLatin1String(name); };
+    std::printf("embedded files %lld MiB, described file %lld MiB, large container %lld MiB, best of %d\n", mb, mb * 16,
+        mb * 6, repeat);
+
+    // Describing a large sparse file: read once for its MD5.
+    {
+        QFile sparse(at("described.raw"));
+        if (!sparse.open(QIODevice::WriteOnly) || !sparse.resize(mb * 16 << 20))
+            return 1;
+        sparse.close();
+        const auto fresh = [&] { QFile::remove(at("describe.traxo")); };
+        const Run ours
+            = best({ traxoadd, "-q", "-O", "describe.traxo", "-o", "described.raw", "-f", "automd5", "-f", "no-embed" },
+                work, repeat, fresh);
+        const Run theirs = best({ "md5sum", "described.raw" }, work, repeat);
+        report("describe a sparse file (speed >= 0.9x md5sum)", ours, "md5sum", theirs, 1.0 / 0.9);
+        checkMemory("describe a sparse file", ours);
+        QFile::remove(at("described.raw"));
+    }
+
+    // Embedding as it is and compressed.
+    {
+        QRandomGenerator random(42);
+        if (!writeFile(at("random.bin"), mb << 20, [&random](QByteArray &chunk, qint64) {
+                random.fillRange(reinterpret_cast<quint32 *>(chunk.data()), chunk.size() / 4);
+            }))
+            return 1;
+        const auto fresh = [&] { QFile::remove(at("embed.traxo")); };
+        const Run ours
+            = best({ traxoadd, "-q", "-O", "embed.traxo", "-o", "random.bin", "-f", "embed", "-f", "no-compress" },
+                work, repeat, fresh);
+        const Run theirs = best({ "md5sum", "random.bin" }, work, repeat);
+        report("embed an incompressible file \"none\"", ours, "md5sum", theirs, 2.0);
+        checkMemory("embed an incompressible file \"none\"", ours);
+        QFile::remove(at("random.bin"));
+
+        if (!writeFile(at("log.txt"), mb << 20, [](QByteArray &chunk, qint64 offset) {
+                chunk.clear();
+                for (qint64 line = offset / 64; chunk.size() < (1 << 20); ++line)
+                    chunk += "step " + QByteArray::number(line) + ": value " + QByteArray::number(line % 977 * 3.25)
+                        + " units, status ok\n";
+                chunk.resize(1 << 20);
+            }))
+            return 1;
+        const Run oursFlate
+            = best({ traxoadd, "-q", "-O", "embed.traxo", "-o", "log.txt", "-f", "embed", "-f", "compress" }, work,
+                repeat, fresh);
+        const Run gzip = best({ "sh", "-c", "gzip -6 -c log.txt > log.txt.gz" }, work, repeat);
+        report("embed a compressible file \"flate\"", oursFlate, "gzip -6", gzip, 1.0);
+        checkMemory("embed a compressible file \"flate\"", oursFlate);
+        QFile::remove(at("log.txt"));
+        QFile::remove(at("log.txt.gz"));
+        QFile::remove(at("embed.traxo"));
+    }
+
+    // Appending a small step to a large container and to an empty one.
+    {
+        QFile sparse(at("bulk.raw"));
+        if (!sparse.open(QIODevice::WriteOnly) || !sparse.resize(mb * 6 << 20))
+            return 1;
+        sparse.close();
+        if (!runOnce(
+                { traxoadd, "-q", "-O", "large.traxo", "-o", "bulk.raw", "-f", "embed", "-f", "no-compress" }, work)
+                 .ok
+            || !runOnce({ traxoadd, "-q", "-O", "empty.traxo", "-s", "title", "start" }, work).ok)
+            return 1;
+        QFile::remove(at("bulk.raw"));
+        const QStringList step = { "-q", "-s", "title", "small step", "-s", "comment", "one line" };
+        const Run large = best(QStringList { traxoadd, "-A", "large.traxo" } + step, work, repeat);
+        const Run empty = best(QStringList { traxoadd, "-A", "empty.traxo" } + step, work, repeat);
+        report("append a small step to a large container", large, "empty", empty, 2.0);
+    }
+
+    std::printf("%s\n", failures == 0 ? "all goals met" : "some goals NOT MET");
+    return failures == 0 ? 0 : 1;
+}
