@@ -75,6 +75,6 @@ QVariant ReportDocument::loadResource(int type, const QUrl &name)
             return *content;
         return QTextDocument::loadResource(type, name);
     }
-    const QUrl local = templateFileUrl(name, getTemplatesDir());
+    const QUrl local = templateFileUrl(name, m_templatesDir.isEmpty() ? getTemplatesDir() : m_templatesDir);
     return QTextDocument::loadResource(type, local.isEmpty() ? name : local);
 }

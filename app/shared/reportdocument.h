@@ -19,6 +19,9 @@ public:
     explicit ReportDocument(QObject *parent = nullptr);
 
     void setParser(traxo::TraxoParser *parser);
+    // Where "template://" names are looked up; the installed templates by
+    // default.
+    void setTemplatesDir(const QString &directory) { m_templatesDir = directory; }
 
     // The id after "traxotag://", or -1 when the prefix or the number is missing.
     static int getIDFromUrl(const QUrl &url);
@@ -35,6 +38,7 @@ protected:
 
 private:
     QPointer<traxo::TraxoParser> m_parser;
+    QString m_templatesDir;
 };
 
 #endif

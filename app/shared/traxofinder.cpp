@@ -23,21 +23,46 @@ TraxoFinder::TraxoFinder() = default;
 
 TraxoFinder::~TraxoFinder() = default;
 
-QList<traxo::QueryError> TraxoFinder::init(const QString &query, const QString &directory, bool invert)
+bool TraxoFinder::begin(const QString &query, bool invert)
 {
     // The workers read the old query; they end before it changes.
     stop();
     m_queryText = query;
-    m_directory = directory;
     m_invert = invert;
     m_query.setQuery(query);
+    if (!m_query.isValid())
+        return false;
+    m_lookAhead = std::make_unique<LookAheadChecker>(
+        [query = m_query, invert](const QString &fileName) { return checkFile(query, invert, fileName); },
+        QThread::idealThreadCount());
+    return true;
+}
+
+QList<traxo::QueryError> TraxoFinder::init(const QString &query, const QString &directory, bool invert)
+{
+    m_directory = directory;
     // A query that cannot run needs no file list; the walk may take long,
     // so the workers check each folder's files while it goes on.
-    if (m_query.isValid()) {
-        m_lookAhead = std::make_unique<LookAheadChecker>(
-            [query = m_query, invert](const QString &fileName) { return checkFile(query, invert, fileName); },
-            QThread::idealThreadCount());
+    if (begin(query, invert)) {
         m_files = walkTraxoFiles(directory, true, [this](const QStringList &files) { m_lookAhead->addFiles(files); });
+        m_lookAhead->finishListing();
+    }
+    return m_query.getErrors();
+}
+
+QList<traxo::QueryError> TraxoFinder::initPaths(const QString &query, const QStringList &paths, bool invert)
+{
+    m_directory = paths.value(0);
+    if (begin(query, invert)) {
+        for (const QString &path : paths) {
+            if (QFileInfo(path).isDir()) {
+                m_files
+                    += walkTraxoFiles(path, true, [this](const QStringList &files) { m_lookAhead->addFiles(files); });
+            } else {
+                m_files.append(path);
+                m_lookAhead->addFiles({ path });
+            }
+        }
         m_lookAhead->finishListing();
     }
     return m_query.getErrors();

@@ -41,6 +41,9 @@ public:
     // when it holds no error, gathers the containers below directory.
     // Returns the query's errors and warnings.
     QList<traxo::QueryError> init(const QString &query, const QString &directory, bool invert);
+    // The same over several paths: a directory is walked as above, any
+    // other path is checked as the container it names.
+    QList<traxo::QueryError> initPaths(const QString &query, const QStringList &paths, bool invert);
 
     // Checks the next container. A file that is not a readable container is
     // counted but never a hit, also when the results are inverted. Past the
@@ -73,6 +76,8 @@ public:
     static QStringList gatherTraxoFiles(const QString &directory, bool recursive);
 
 private:
+    // Stops the previous search and sets up the query; true when it can run.
+    bool begin(const QString &query, bool invert);
     // gatherTraxoFiles, telling found (may be null) of the files listed so
     // far before each subdirectory and at the end.
     static QStringList walkTraxoFiles(

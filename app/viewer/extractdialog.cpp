@@ -1,6 +1,7 @@
 #include "viewer/extractdialog.h"
 
 #include "frame/helpviewer.h"
+#include "shared/filenamemask.h"
 #include "viewer/viewerlogging.h"
 
 #include <QCheckBox>
@@ -12,28 +13,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QVBoxLayout>
-
-#include <cmath>
 
 namespace {
 
 const QString DefaultMask = QStringLiteral("%*d-%f");
-const int MaxPadding = 255;
-
-// Alternatives never overlap at one position, so the first that matches is
-// the only one that can.
-const QRegularExpression &maskTokenExpression()
-{
-    static const QRegularExpression expression(QStringLiteral("(%d)|(%f)|(%\\*f)|(%%)|(%\\*d)|(%[0-9]+d)|([^%]+)"));
-    return expression;
-}
-
-QString padded(int number, int digits)
-{
-    return QStringLiteral("%1").arg(number, digits, 10, QLatin1Char('0'));
-}
 
 } // namespace
 
@@ -171,53 +155,21 @@ QStringList ExtractDialog::adjustFilenames(const QStringList &filenames)
 
 QString ExtractDialog::adjustFilename(const QString &filename, int numFiles, int fileNum)
 {
-    const QString mask = m_filenameMaskEdit->text();
-    if (!m_adjustNamesCheck->isChecked() || mask.isEmpty())
+    if (!m_adjustNamesCheck->isChecked())
         return filename;
-    const int numDigits = int(std::ceil(std::log10(float(numFiles + 1))));
-    return replacePlaceholders(mask, filename, fileNum, numDigits);
+    return FileNameMask::adjust(m_filenameMaskEdit->text(), filename, numFiles, fileNum);
 }
 
 QString ExtractDialog::replacePlaceholders(const QString &mask, const QString &filename, int fileNumber, int numDigits)
 {
-    QString result;
-    qsizetype position = 0;
-    while (position < mask.size()) {
-        const QRegularExpressionMatch match = maskTokenExpression().match(
-            mask, position, QRegularExpression::NormalMatch, QRegularExpression::AnchorAtOffsetMatchOption);
-        if (!match.hasMatch() || match.capturedLength() == 0)
-            return QString();
-        const QString token = match.captured();
-        position = match.capturedEnd();
-
-        if (token == QLatin1String("%f")) {
-            result += filename;
-        } else if (token == QLatin1String("%*f")) {
-            result += QString(filename).replace(QLatin1Char(' '), QLatin1Char('_'));
-        } else if (token == QLatin1String("%d")) {
-            result += QString::number(fileNumber);
-        } else if (token == QLatin1String("%*d")) {
-            result += padded(fileNumber, numDigits);
-        } else if (token == QLatin1String("%%")) {
-            result += QLatin1Char('%');
-        } else if (token.startsWith(QLatin1Char('%'))) {
-            // A width beyond any file-name length would only exhaust memory.
-            const int digits = qBound(0, token.mid(1, token.size() - 2).toInt(), MaxPadding);
-            qCDebug(lcViewer) << "digits" << digits;
-            result += padded(fileNumber, digits);
-        } else {
-            result += token;
-        }
-    }
-    qCDebug(lcViewer) << "filename" << result;
-    return result;
+    return FileNameMask::replacePlaceholders(mask, filename, fileNumber, numDigits);
 }
 
 bool ExtractDialog::filenameMaskValid()
 {
     if (!m_adjustNamesCheck->isChecked())
         return true;
-    return !replacePlaceholders(m_filenameMaskEdit->text(), QStringLiteral("fakename"), 1, 0).isEmpty();
+    return FileNameMask::isValid(m_filenameMaskEdit->text());
 }
 
 bool ExtractDialog::directoryValid()

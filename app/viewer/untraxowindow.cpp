@@ -719,6 +719,7 @@ bool UnTRAXOWindow::exportAsHtml(QString filename)
     watch.start(QStringLiteral("[Export as HTML] total"));
     log(QStringLiteral("[Save_as_HTML] file: \"%1\"\n").arg(filename));
     ReportExporter exporter;
+    exporter.setResources(m_templateDir, &m_parser);
     return finishExport(exporter, exporter.writeHtml(*m_browser->document(), filename));
 }
 
@@ -731,6 +732,7 @@ bool UnTRAXOWindow::exportAsRawHtml(QString filename)
     watch.start(QStringLiteral("[Export as Raw HTML] total"));
     log(QStringLiteral("[Save_as_HTML] file: \"%1\"\n").arg(filename));
     ReportExporter exporter;
+    exporter.setResources(m_templateDir, &m_parser);
     return finishExport(exporter, exporter.writeRawHtml(m_html, filename));
 }
 
