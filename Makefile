@@ -11,7 +11,7 @@ SANITIZE_BUILD ?= build-sanitize
 PACKAGES := build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools \
 	qt6-qpa-plugins zlib1g-dev hostname xvfb xauth imagemagick \
 	python-is-python3 qpdf python3-prov pkg-config man-db desktop-file-utils \
-	libxml2-utils shared-mime-info libqpdf-dev poppler-utils
+	libxml2-utils shared-mime-info libqpdf-dev poppler-utils parallel
 
 PACKAGE_BUILD ?= build-deb
 
