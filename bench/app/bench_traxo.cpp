@@ -1,0 +1,159 @@
+// How fast `traxo` answers from a shell, process start included, beside the
+// peers a user would otherwise run: validate beside md5sum (one process and
+// GNU parallel -j2), find beside grep -rlF on the finder benchmark's trees,
+// show --json beside qpdf --show-npages of a small PDF. Sizes from
+// TRAXO_BENCH_SMALL (default 2000 containers) and TRAXO_BENCH_MB (default 50
+// MiB per large container); TRAXO_BENCH_REPEAT runs per figure (best counts,
+// default 3).
+
+#include "benchtrees.h"
+
+#include "argfile/libraryinfo.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace {
+
+int envInt(const char *name, int fallback)
+{
+    bool ok = false;
+    const int value = qEnvironmentVariableIntValue(name, &ok);
+    return ok && value > 0 ? value : fallback;
+}
+
+struct Timing
+{
+    double seconds = -1;
+    int exitCode = -1;
+    QByteArray out;
+};
+
+Timing runOnce(const QString &program, const QStringList &arguments, const QString &directory)
+{
+    Timing timing;
+    QProcess process;
+    process.setWorkingDirectory(directory);
+    process.setStandardErrorFile(QProcess::nullDevice());
+    QElapsedTimer timer;
+    timer.start();
+    process.start(program, arguments);
+    if (!process.waitForFinished(-1))
+        return timing;
+    timing.seconds = timer.nsecsElapsed() / 1e9;
+    timing.exitCode = process.exitCode();
+    timing.out = process.readAllStandardOutput();
+    return timing;
+}
+
+// The best of repeat runs, after one that warms the page cache.
+Timing best(const QString &program, const QStringList &arguments, const QString &directory, int repeat)
+{
+    runOnce(program, arguments, directory);
+    Timing result = runOnce(program, arguments, directory);
+    for (int i = 1; i < repeat; ++i) {
+        const Timing next = runOnce(program, arguments, directory);
+        if (next.seconds >= 0 && next.seconds < result.seconds)
+            result = next;
+    }
+    return result;
+}
+
+// Goal: ours at least `atLeast` times as fast as the peer (ratio peer/ours).
+bool report(const char *what, const Timing &ours, const char *peerName, const Timing &peer, double atLeast)
+{
+    const double ratio = peer.seconds / ours.seconds;
+    const bool met = ours.seconds > 0 && ratio >= atLeast;
+    std::printf("%-28s traxo %.3f s, %s %.3f s, ratio %.2f (goal at least %.2f) %s\n", what, ours.seconds, peerName,
+        peer.seconds, ratio, atLeast, met ? "ok" : "MISSED");
+    std::fflush(stdout);
+    return met;
+}
+
+int lineCount(const QByteArray &bytes)
+{
+    return int(bytes.count('\n'));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const int smallCount = envInt("TRAXO_BENCH_SMALL", 2000);
+    const int mib = envInt("TRAXO_BENCH_MB", 50);
+    const int repeat = envInt("TRAXO_BENCH_REPEAT", 3);
+    const int largeCount = 20;
+    const QString traxo = traxo::getBinaryDir() + QStringLiteral("/traxo");
+
+    for (const char *peer : { "md5sum", "grep", "parallel", "qpdf" }) {
+        if (QStandardPaths::findExecutable(QString::fromLatin1(peer)).isEmpty()) {
+            std::fprintf(stderr, "%s is missing (make deps installs it)\n", peer);
+            return 1;
+        }
+    }
+
+    QTemporaryDir dir;
+    const QString smallRoot = dir.filePath("small");
+    const QString largeRoot = dir.filePath("large");
+    QDir().mkpath(largeRoot);
+    std::printf("building %d small containers and %d containers of %d MiB...\n", smallCount, largeCount, mib);
+    std::fflush(stdout);
+    const int smallHits = benchtrees::buildSmallTree(smallRoot, smallCount);
+    const int largeHits = benchtrees::buildLargeTree(largeRoot, largeCount, mib);
+    if (smallHits < 0 || largeHits < 0) {
+        std::fprintf(stderr, "could not build the trees\n");
+        return 1;
+    }
+    QStringList largeFiles = QDir(largeRoot).entryList({ QStringLiteral("*.traxo") }, QDir::Files, QDir::Name);
+    bool ok = true;
+
+    const Timing validate = best(traxo, QStringList { QStringLiteral("validate") } + largeFiles, largeRoot, repeat);
+    const Timing md5 = best(QStringLiteral("md5sum"), largeFiles, largeRoot, repeat);
+    const Timing parallelMd5 = best(QStringLiteral("parallel"),
+        QStringList { QStringLiteral("-j2"), QStringLiteral("md5sum"), QStringLiteral(":::") } + largeFiles, largeRoot,
+        repeat);
+    if (validate.exitCode != 0 || lineCount(validate.out) != largeCount) {
+        std::printf("traxo validate failed on the large tree (exit %d)\n", validate.exitCode);
+        ok = false;
+    }
+    ok &= report("validate, large tree", validate, "md5sum", md5, 1.6);
+    ok &= report("validate, large tree", validate, "parallel -j2 md5sum", parallelMd5, 0.85);
+
+    const QString word = benchtrees::word();
+    for (const auto &tree : { std::make_pair("small", smallRoot), std::make_pair("large", largeRoot) }) {
+        const Timing find
+            = best(traxo, { QStringLiteral("find"), QStringLiteral("-l"), word, tree.second }, dir.path(), repeat);
+        const Timing grep
+            = best(QStringLiteral("grep"), { QStringLiteral("-rlF"), word, tree.second }, dir.path(), repeat);
+        const int expected = QLatin1String(tree.first) == QLatin1String("small") ? smallHits : largeHits;
+        if (lineCount(find.out) != expected || lineCount(grep.out) != expected) {
+            std::printf("find, %s tree: HIT COUNTS DIFFER: traxo %d, grep %d, expected %d\n", tree.first,
+                lineCount(find.out), lineCount(grep.out), expected);
+            ok = false;
+        }
+        const QByteArray what = QByteArray("find, ") + tree.first + " tree";
+        ok &= report(
+            what.constData(), find, "grep -rlF", grep, QLatin1String(tree.first) == QLatin1String("small") ? 0.7 : 100);
+    }
+
+    const QString demo = QDir::cleanPath(traxo::getBinaryDir() + QStringLiteral("/../examples/demo.traxo"));
+    const QString pdf = dir.filePath("demo.pdf");
+    if (!QFileInfo(demo).isFile()
+        || runOnce(traxo, { QStringLiteral("render"), demo, QStringLiteral("-o"), pdf }, dir.path()).exitCode != 0) {
+        std::printf("no demo container or no PDF of it: build the demo target first\n");
+        return 1;
+    }
+    const Timing show = best(traxo, { QStringLiteral("show"), QStringLiteral("--json"), demo }, dir.path(), repeat * 3);
+    const Timing qpdf = best(QStringLiteral("qpdf"), { QStringLiteral("--show-npages"), pdf }, dir.path(), repeat * 3);
+    // At most twice qpdf's time: at least half its speed.
+    ok &= report("show --json, demo container", show, "qpdf --show-npages", qpdf, 0.5);
+    return ok ? 0 : 1;
+}
