@@ -108,6 +108,8 @@ private slots:
     void streamedFilesAreRecorded_data();
     void streamedFilesAreRecorded();
     void textsComeBackAsTyped();
+    void describedFilesKeepSizesBeyond32Bits_data();
+    void describedFilesKeepSizesBeyond32Bits();
     void pdfsStayValidPdfs_data();
     void pdfsStayValidPdfs();
     void encryptedPdfIsRefused();
@@ -645,6 +647,30 @@ void tst_TraxoAdd::textsComeBackAsTyped()
     QCOMPARE(SummaryReader::decodeText(summary.Description), typed + "!");
     QCOMPARE(SummaryReader::decodeText(summary.Comment), typed.left(7));
     QCOMPARE(SummaryReader::decodeText(summary.userAttributeValues.value("note")), typed);
+}
+
+void tst_TraxoAdd::describedFilesKeepSizesBeyond32Bits_data()
+{
+    QTest::addColumn<qint64>("size");
+
+    QTest::addRow("just past 2^31") << (qint64(1) << 31) + 1;
+    QTest::addRow("just past 2^32") << (qint64(1) << 32) + 1;
+    QTest::addRow("5 GiB") << (qint64(5) << 30);
+}
+
+void tst_TraxoAdd::describedFilesKeepSizesBeyond32Bits()
+{
+    // Sparse files take no disk; described without a checksum they are not
+    // read, which keeps the test fast.
+    QFETCH(qint64, size);
+    QFile volume(path("volume.raw"));
+    QVERIFY(volume.open(QIODevice::WriteOnly) && volume.resize(size));
+    volume.close();
+    const ToolRun run = traxoadd({ "-A", "c.traxo", "-o", "volume.raw", "-f", "no-embed", "-f", "no-automd5" });
+    QVERIFY2(run.exitCode == 0, qPrintable(run.lines.join('\n')));
+    TraxoParser parser;
+    QVERIFY(parser.open(path("c.traxo")));
+    QCOMPARE(qint64(readSummary(parser, 0).files.value(0).UncompressedSize), size);
 }
 
 namespace {
