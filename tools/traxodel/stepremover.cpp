@@ -82,7 +82,7 @@ bool StepRemover::prepareContainer(const QString &path)
     const qint64 after = info.size() - end;
     const bool onlyTrailer = after == 0
         || (after > 0 && after < 64
-            && trailerPointer.match(QString::fromLatin1(parser.getBytes(int(end), int(after)))).hasMatch());
+            && trailerPointer.match(QString::fromLatin1(parser.getBytes(end, after))).hasMatch());
     if (start < 0 || end > info.size() || !onlyTrailer) {
         m_console.error(QStringLiteral("the newest workflow step of \"%1\" is not at the end of the file; "
                                        "nothing is removed")
