@@ -7,6 +7,9 @@ JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 FUZZ_BUILD ?= build-fuzz
 SANITIZE_BUILD ?= build-sanitize
+TSAN_BUILD ?= build-tsan
+# The tests that drive the validation's worker threads.
+TSAN_TESTS := tst_validationqueue
 
 PACKAGES := build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools \
 	qt6-qpa-plugins zlib1g-dev hostname xvfb xauth imagemagick \
@@ -15,7 +18,7 @@ PACKAGES := build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools \
 
 PACKAGE_BUILD ?= build-deb
 
-.PHONY: all deps build test bench run install package clean format fuzz test-sanitize
+.PHONY: all deps build test bench run install package clean format fuzz test-sanitize test-tsan
 
 all: build
 
@@ -85,6 +88,15 @@ test-sanitize: deps
 		ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=1 \
 		UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS)
+
+# The threaded validation under ThreadSanitizer: only the library and the tests
+# that drive its workers are built, in their own folder; any report fails.
+test-tsan: deps
+	@[ -f $(TSAN_BUILD)/build.ninja ] || cmake -S . -B $(TSAN_BUILD) -G Ninja \
+		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRAXO_TSAN=ON
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(TSAN_TESTS)
+	cd $(TSAN_BUILD) && QT_QPA_PLATFORM=offscreen TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+		ctest --output-on-failure -R '$(TSAN_TESTS)'
 
 install: build
 	cmake --install $(BUILD)

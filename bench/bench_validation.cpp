@@ -1,10 +1,11 @@
 // Validation and extraction of large embedded files against the tools a user
-// would otherwise reach for: md5sum, a python3 zlib/hashlib loop, zlib-flate
-// and qpdf's attachments. The project's runs are child processes of this
+// would otherwise reach for: md5sum, zlib-flate piped into md5sum, and qpdf's
+// attachments. Validation checks the whole container (its section and its
+// file), as the viewer does. The project's runs are child processes of this
 // program, so their peak memory is theirs alone, and every run is timed from
-// the outside the same way, start-up included.
+// the outside the same way, start-up included. Exits 1 when a goal is missed.
 //
-//   TRAXO_BENCH_MB      size of each of the two embedded files (default 64)
+//   TRAXO_BENCH_MB      size of each of the two embedded files (default 256)
 //   TRAXO_BENCH_REPEAT  runs of each measurement, the best counts (default 3)
 
 #include "container/containerwriter.h"
@@ -43,17 +44,25 @@ qint64 peakMemoryKiB()
     return -1;
 }
 
-int childValidate(const QString &container, int fileId)
+// Every section and file of the container; "1" when all are valid.
+int childValidate(const QString &container)
 {
     TraxoParser parser(ParseTolerant);
     if (!parser.open(container))
         return 2;
     ValidationQueue queue(&parser, 100000);
-    bool valid = false;
-    QObject::connect(&queue, &ValidationQueue::fileProcessed, [&valid](int, bool ok) { valid = ok; });
-    queue.addValidatees({ fileId }, {});
+    int verdicts = 0;
+    bool valid = true;
+    const auto record = [&](int, bool ok) {
+        ++verdicts;
+        valid = valid && ok;
+    };
+    QObject::connect(&queue, &ValidationQueue::fileProcessed, record);
+    QObject::connect(&queue, &ValidationQueue::sectionProcessed, record);
+    queue.repopulate(&parser);
     while (queue.process()) { }
-    std::printf("%d %lld\n", valid ? 1 : 0, peakMemoryKiB());
+    const bool all = valid && verdicts == parser.getNumSections() + parser.getNumFiles() && verdicts > 1;
+    std::printf("%d %lld\n", all ? 1 : 0, peakMemoryKiB());
     return 0;
 }
 
@@ -151,13 +160,14 @@ QByteArray randomBytes(qint64 size)
     QByteArray data(size, Qt::Uninitialized);
     quint64 state = 0x9e3779b97f4a7c15ull;
     char *out = data.data();
-    for (qint64 i = 0; i + 8 <= size; i += 8) {
+    const qint64 words = size / 8;
+    for (qint64 word = 0; word < words; ++word) {
         state ^= state << 13;
         state ^= state >> 7;
         state ^= state << 17;
-        memcpy(out + i, &state, 8);
+        memcpy(out + word * 8, &state, 8);
     }
-    for (qint64 i = size - size % 8; i < size; ++i)
+    for (qint64 i = words * 8; i < size; ++i)
         out[i] = char(i);
     return data;
 }
@@ -206,7 +216,7 @@ bool copyStoredBytes(TraxoParser &parser, const FileTag &file, const QString &pa
 
 // Ratios are the peer's time over the project's: above 1 the project is ahead.
 // Wall time is what a user waits; processor time is steadier on a busy machine.
-void report(const char *what, const Run &project, const char *peer, const Run &other, double goal)
+bool report(const char *what, const Run &project, const char *peer, const Run &other, double goal)
 {
     const double ratio = other.seconds / project.seconds;
     const double cpuRatio = other.cpuSeconds / project.cpuSeconds;
@@ -218,20 +228,22 @@ void report(const char *what, const Run &project, const char *peer, const Run &o
             project.peakKiB < 64 * 1024 ? "" : "  OVER GOAL");
     if (!project.ok || !other.ok)
         std::printf("    ! a run failed or gave a wrong result: the figures above do not count\n");
+    return project.ok && other.ok && (ratio >= goal || cpuRatio >= goal)
+        && (project.peakKiB == 0 || project.peakKiB < 64 * 1024);
 }
 
 int runBenchmark()
 {
     const qint64 megabytes
-        = qEnvironmentVariableIsSet("TRAXO_BENCH_MB") ? qEnvironmentVariableIntValue("TRAXO_BENCH_MB") : 64;
+        = qEnvironmentVariableIsSet("TRAXO_BENCH_MB") ? qEnvironmentVariableIntValue("TRAXO_BENCH_MB") : 256;
     const int repeat = qMax(
         1, qEnvironmentVariableIsSet("TRAXO_BENCH_REPEAT") ? qEnvironmentVariableIntValue("TRAXO_BENCH_REPEAT") : 3);
     const qint64 size = megabytes << 20;
-    if (megabytes <= 0 || size > std::numeric_limits<int>::max() / 2 - (16 << 20)) {
-        std::fprintf(stderr, "TRAXO_BENCH_MB must lie between 1 and 1000 (both files share one container)\n");
+    if (megabytes <= 0 || megabytes > 1024) {
+        std::fprintf(stderr, "TRAXO_BENCH_MB must lie between 1 and 1024\n");
         return 1;
     }
-    for (const char *tool : { "md5sum", "python3", "zlib-flate", "qpdf" }) {
+    for (const char *tool : { "md5sum", "sh", "zlib-flate", "qpdf" }) {
         if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()) {
             std::fprintf(stderr, "%s is missing: install the packages of `make deps`\n", tool);
             return 1;
@@ -243,10 +255,9 @@ int runBenchmark()
     QTemporaryDir dir;
     if (!dir.isValid())
         return 1;
-    const QString container = dir.filePath(QStringLiteral("bench.traxo"));
+    const QString noneContainer = dir.filePath(QStringLiteral("none.traxo"));
+    const QString container = dir.filePath(QStringLiteral("flate.traxo"));
     QByteArray sequenceMd5;
-    int randomId = -1;
-    int sequenceId = -1;
     {
         std::printf("building a container of two %lld MiB files (\"none\" and \"flate\")...\n", megabytes);
         std::fflush(stdout);
@@ -269,29 +280,26 @@ int runBenchmark()
         if (!plain.open(QIODevice::WriteOnly) || plain.write(sequence.content) != size)
             return 1;
         plain.close();
-        section.files = { random, sequence };
+        // One file per container, so that each validation covers one kind.
         ContainerWriter writer;
-        if (!writer.create(container) || !writer.appendSection(container, section)) {
-            std::fprintf(stderr, "could not write the container: %s\n", qPrintable(writer.errorString()));
+        section.files = { random };
+        const bool noneWritten = writer.create(noneContainer) && writer.appendSection(noneContainer, section);
+        section.files = { sequence };
+        if (!noneWritten || !writer.create(container) || !writer.appendSection(container, section)) {
+            std::fprintf(stderr, "could not write the containers: %s\n", qPrintable(writer.errorString()));
             return 1;
         }
     }
 
+    TraxoParser noneParser(ParseTolerant);
     TraxoParser parser(ParseTolerant);
-    if (!parser.open(container))
+    if (!noneParser.open(noneContainer) || !parser.open(container) || noneParser.getNumFiles() != 1
+        || parser.getNumFiles() != 1)
         return 1;
-    for (const FileTag &file : parser.getFiles()) {
-        if (file.filename == QLatin1String("random.bin"))
-            randomId = file.id;
-        else if (file.filename == QLatin1String("sequence.txt"))
-            sequenceId = file.id;
-    }
-    if (randomId < 0 || sequenceId < 0)
-        return 1;
-    const FileTag sequenceTag = *parser.getFile(sequenceId);
+    const FileTag sequenceTag = *parser.getFile(0);
     const QString storedNone = dir.filePath(QStringLiteral("stored-none.bin"));
     const QString storedFlate = dir.filePath(QStringLiteral("stored-flate.zz"));
-    if (!copyStoredBytes(parser, *parser.getFile(randomId), storedNone)
+    if (!copyStoredBytes(noneParser, *noneParser.getFile(0), storedNone)
         || !copyStoredBytes(parser, sequenceTag, storedFlate))
         return 1;
 
@@ -315,48 +323,40 @@ int runBenchmark()
     const QString self = QCoreApplication::applicationFilePath();
     const QString target = dir.filePath(QStringLiteral("extracted.txt"));
     const QString peerTarget = dir.filePath(QStringLiteral("peer.txt"));
-    const QString python = QStringLiteral("import sys, zlib, hashlib\n"
-                                          "d = zlib.decompressobj(); stored = hashlib.md5(); plain = hashlib.md5()\n"
-                                          "with open(sys.argv[1], 'rb') as f:\n"
-                                          "    while True:\n"
-                                          "        b = f.read(1048576)\n"
-                                          "        if not b: break\n"
-                                          "        stored.update(b); plain.update(d.decompress(b))\n"
-                                          "plain.update(d.flush())\n"
-                                          "print(stored.hexdigest(), plain.hexdigest(), d.eof)\n");
+    // Two processes on two cores, as a user would pipe them.
+    const QString inflateAndHash = QStringLiteral("zlib-flate -uncompress < \"$1\" | md5sum");
+    bool met = true;
 
-    const Run validateNone
-        = measure(self, { QStringLiteral("--validate"), container, QString::number(randomId) }, repeat, true);
+    const Run validateNone = measure(self, { QStringLiteral("--validate"), noneContainer }, repeat, true);
     const Run md5sum = measure(QStringLiteral("md5sum"), { storedNone }, repeat, false);
-    report("validate \"none\" (ValidationQueue)", validateNone, "md5sum", md5sum, 0.9);
+    met &= report("validate \"none\" container", validateNone, "md5sum", md5sum, 0.9);
 
-    const Run validateFlate
-        = measure(self, { QStringLiteral("--validate"), container, QString::number(sequenceId) }, repeat, true);
-    const Run pythonRun
-        = measure(QStringLiteral("python3"), { QStringLiteral("-c"), python, storedFlate }, repeat, false);
-    if (!pythonRun.output.contains(sequenceMd5 + " True"))
-        std::printf("    ! python3 did not confirm the file: %s\n", pythonRun.output.constData());
-    report("validate \"flate\" (ValidationQueue)", validateFlate, "python3 zlib+hashlib", pythonRun, 1.0);
+    const Run validateFlate = measure(self, { QStringLiteral("--validate"), container }, repeat, true);
+    const Run pipeline = measure(QStringLiteral("sh"),
+        { QStringLiteral("-c"), inflateAndHash, QStringLiteral("sh"), storedFlate }, repeat, false);
+    if (!pipeline.output.startsWith(sequenceMd5))
+        std::printf("    ! zlib-flate | md5sum did not confirm the file: %s\n", pipeline.output.constData());
+    met &= report("validate \"flate\" container", validateFlate, "zlib-flate | md5sum", pipeline, 1.0);
 
     const Run extract
-        = measure(self, { QStringLiteral("--extract"), container, QString::number(sequenceId), target }, repeat, true);
+        = measure(self, { QStringLiteral("--extract"), container, QStringLiteral("0"), target }, repeat, true);
     if (fileMd5(target) != sequenceMd5)
         std::printf("    ! the extracted file differs\n");
     const Run zlibFlate = measure(
         QStringLiteral("zlib-flate"), { QStringLiteral("-uncompress") }, repeat, false, storedFlate, peerTarget);
-    report("extract \"flate\" (ExtractionQueue)", extract, "zlib-flate -uncompress", zlibFlate, 0.8);
+    met &= report("extract \"flate\" (ExtractionQueue)", extract, "zlib-flate -uncompress", zlibFlate, 0.8);
     const Run showAttachment = measure(QStringLiteral("qpdf"),
         { attachedPdf, QStringLiteral("--show-attachment=sequence.txt") }, repeat, false, QString(), peerTarget);
     if (fileMd5(peerTarget) != sequenceMd5)
         std::printf("    ! qpdf's attachment differs from the file\n");
-    report("extract \"flate\" (ExtractionQueue)", extract, "qpdf --show-attachment", showAttachment, 1.0);
+    met &= report("extract \"flate\" (ExtractionQueue)", extract, "qpdf --show-attachment", showAttachment, 1.0);
 
     const Run write
-        = measure(self, { QStringLiteral("--write"), container, QString::number(sequenceId), target }, repeat, true);
+        = measure(self, { QStringLiteral("--write"), container, QStringLiteral("0"), target }, repeat, true);
     if (fileMd5(target) != sequenceMd5)
         std::printf("    ! writeFileToDisk's file differs\n");
-    report("extract \"flate\" (writeFileToDisk)", write, "zlib-flate -uncompress", zlibFlate, 0.8);
-    return 0;
+    met &= report("extract \"flate\" (writeFileToDisk)", write, "zlib-flate -uncompress", zlibFlate, 0.8);
+    return met ? 0 : 1;
 }
 
 } // namespace
@@ -365,8 +365,8 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() >= 4 && args.at(1) == QLatin1String("--validate"))
-        return childValidate(args.at(2), args.at(3).toInt());
+    if (args.size() >= 3 && args.at(1) == QLatin1String("--validate"))
+        return childValidate(args.at(2));
     if (args.size() >= 5 && args.at(1) == QLatin1String("--extract"))
         return childExtract(args.at(2), args.at(3).toInt(), args.at(4));
     if (args.size() >= 5 && args.at(1) == QLatin1String("--write"))

@@ -2,8 +2,11 @@
 
 #include "container/containerlogging.h"
 #include "container/traxoparser.h"
+#include "container/validationsweep.h"
 
 #include <QSet>
+
+#include <utility>
 
 namespace traxo {
 
@@ -25,6 +28,38 @@ ValidationQueue::ValidationQueue(TraxoParser *parser, int sliceSize, QObject *pa
 {
     setParent(parent);
     m_stopWatch.publishToLogSignal(this);
+#ifndef Q_OS_UNIX
+    // The sweep reads through a duplicated descriptor.
+    m_threaded = false;
+#endif
+}
+
+ValidationQueue::~ValidationQueue()
+{
+    stopSweep();
+}
+
+void ValidationQueue::setThreaded(bool threaded)
+{
+#ifdef Q_OS_UNIX
+    if (threaded == m_threaded)
+        return;
+    stopSweep();
+    m_bytesDone = 0;
+    m_tagFed = false;
+    m_threaded = threaded;
+#else
+    Q_UNUSED(threaded);
+#endif
+}
+
+void ValidationQueue::stopSweep()
+{
+    if (m_sweep)
+        m_sweep->stop();
+    m_sweep.reset();
+    m_sweepLeft = 0;
+    m_sweepSkip = 0;
 }
 
 Validatee ValidationQueue::validateeFromSection(const SectionTag &section)
@@ -67,6 +102,7 @@ Validatee ValidationQueue::validateeFromSavedFile(const SavedFile &savedFile)
 
 void ValidationQueue::clear(TraxoParser *parser)
 {
+    stopSweep();
     m_entries.clear();
     m_savedFile.close();
     m_parser = parser;
@@ -169,11 +205,14 @@ void ValidationQueue::feedTagIfDue(const Validatee &entry)
 bool ValidationQueue::process()
 {
     if (m_entries.isEmpty()) {
+        stopSweep();
         emitProgress();
         return false;
     }
 
     const Validatee entry = m_entries.first();
+    if (m_threaded && (m_sweep || entry.kind != SavedFileValidatee))
+        return processSweep();
     if (m_bytesDone == 0 && !m_tagFed && !startEntry(entry)) {
         complete(entry, false);
         emitProgress();
@@ -209,7 +248,48 @@ bool ValidationQueue::process()
     return !m_entries.isEmpty();
 }
 
+bool ValidationQueue::processSweep()
+{
+    if (!m_sweep) {
+        // The sections and files at the head of the queue go out together.
+        QList<Validatee> batch;
+        for (const Validatee &entry : std::as_const(m_entries)) {
+            if (entry.kind == SavedFileValidatee)
+                break;
+            batch.append(entry);
+        }
+        m_sweep = std::make_unique<ValidationSweep>(m_parser ? m_parser->fileHandle() : -1, batch);
+        m_sweepLeft = int(batch.size());
+        m_sweepSkip = 0;
+        m_sweepBase = m_doneOverall;
+    }
+    const QList<bool> verdicts = m_sweep->takeVerdicts(WaitMilliseconds);
+    for (const bool valid : verdicts) {
+        --m_sweepLeft;
+        if (m_sweepSkip > 0) {
+            --m_sweepSkip;
+            continue;
+        }
+        const Validatee entry = m_entries.takeFirst();
+        report(entry, valid);
+    }
+    if (m_sweepLeft == 0) {
+        m_doneOverall = m_sweepBase + m_sweep->bytesDone();
+        stopSweep();
+    } else {
+        m_doneOverall = m_sweepBase + m_sweep->bytesDone();
+    }
+    emitProgress();
+    return !m_entries.isEmpty();
+}
+
 void ValidationQueue::complete(const Validatee &entry, bool valid)
+{
+    report(entry, valid);
+    nextEntry();
+}
+
+void ValidationQueue::report(const Validatee &entry, bool valid)
 {
     qCDebug(lcContainer) << "checked" << entry.name << "valid:" << valid;
     switch (entry.kind) {
@@ -227,7 +307,6 @@ void ValidationQueue::complete(const Validatee &entry, bool valid)
             LogInfo);
         break;
     }
-    nextEntry();
 }
 
 void ValidationQueue::nextEntry()
@@ -235,6 +314,11 @@ void ValidationQueue::nextEntry()
     if (m_entries.isEmpty())
         return;
     const Validatee entry = m_entries.takeFirst();
+    // An entry of a running sweep: its verdict is still due and is dropped.
+    if (m_sweep && m_sweepSkip < m_sweepLeft) {
+        ++m_sweepSkip;
+        return;
+    }
     if (entry.length > m_bytesDone)
         m_doneOverall += entry.length - m_bytesDone;
     m_bytesDone = 0;
@@ -258,6 +342,7 @@ void ValidationQueue::emitProgress()
 
 void ValidationQueue::cancelValidation()
 {
+    stopSweep();
     m_entries.clear();
     m_savedFile.close();
     m_bytesDone = 0;

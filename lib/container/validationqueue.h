@@ -13,9 +13,12 @@
 #include <QList>
 #include <QPointer>
 
+#include <memory>
+
 namespace traxo {
 
 class TraxoParser;
+class ValidationSweep;
 
 // Checks sections and embedded files of a container, and files extracted to
 // disk, against their MD5 checksums in slices of a bounded number of bytes,
@@ -25,16 +28,29 @@ class TraxoParser;
 // A section is hashed with its own marker's checksum zeroed: its slices stop
 // exactly at the marker's tag, so the stand-in bytes are fed in place without
 // copying the section.
+//
+// Threaded (the default), the sections and embedded files at the head of the
+// queue are checked together by a ValidationSweep, which reads each byte once
+// on worker threads; process() then waits at most WaitMilliseconds for
+// verdicts, so a caller's event loop stays responsive. Results, their order
+// and progress are those of the unthreaded slices on the caller's thread.
+// Saved files are always checked in slices.
 class ValidationQueue : public LogSource
 {
     Q_OBJECT
 
 public:
     static constexpr int DefaultSliceSize = 100000;
+    static constexpr int WaitMilliseconds = 20;
 
     // A sliceSize of 0 or less means DefaultSliceSize.
     explicit ValidationQueue(
         TraxoParser *parser = nullptr, int sliceSize = DefaultSliceSize, QObject *parent = nullptr);
+    ~ValidationQueue() override;
+
+    // False: every check runs in slices on the caller's thread.
+    void setThreaded(bool threaded);
+    bool isThreaded() const { return m_threaded; }
 
     // Empties the queue and starts timing a new run.
     void reset(TraxoParser *parser);
@@ -69,6 +85,9 @@ signals:
 
 private:
     void append(const Validatee &entry);
+    bool processSweep();
+    void stopSweep();
+    void report(const Validatee &entry, bool valid);
     bool startEntry(const Validatee &entry);
     QByteArray readChunk(const Validatee &entry, qint64 chunk);
     void feedTagIfDue(const Validatee &entry);
@@ -86,6 +105,11 @@ private:
     qint64 m_total = 0;
     qint64 m_doneOverall = 0;
     int m_sliceSize;
+    bool m_threaded = true;
+    std::unique_ptr<ValidationSweep> m_sweep;
+    int m_sweepLeft = 0; // verdicts still due from the sweep
+    int m_sweepSkip = 0; // verdicts of entries dropped by nextEntry()
+    qint64 m_sweepBase = 0; // bytes done when the sweep started
 };
 
 } // namespace traxo

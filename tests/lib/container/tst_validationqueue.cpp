@@ -1,5 +1,6 @@
 #include "container/traxoparser.h"
 #include "container/validationqueue.h"
+#include "container/validationsweep.h"
 #include "containerbuilder.h"
 #include "testcommon.h"
 
@@ -8,6 +9,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
 
 using namespace traxo;
 
@@ -75,6 +78,7 @@ class tst_ValidationQueue : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase_data();
     void init();
     void repopulateGoesOldestSectionFirstThenFiles();
     void sliceStopsExactlyAtTheTag();
@@ -89,15 +93,30 @@ private slots:
     void progressIsMonotonicAndReaches100();
     void cancelInTheMiddle();
     void stopWatchReportsTheRun();
+    void cancelStopsEveryWorker_data();
+    void cancelStopsEveryWorker();
 
 private:
+    // Every test runs twice: in slices on this thread, and threaded, where
+    // each verdict must be the same.
+    void prepare(ValidationQueue &queue) const { queue.setThreaded(m_threaded); }
+    bool m_threaded = false;
     QString buildThreeSections();
     QString m_container;
     QScopedPointer<QTemporaryDir> m_dir;
 };
 
+void tst_ValidationQueue::initTestCase_data()
+{
+    QTest::addColumn<bool>("threaded");
+    QTest::addRow("in slices") << false;
+    QTest::addRow("threaded") << true;
+}
+
 void tst_ValidationQueue::init()
 {
+    QFETCH_GLOBAL(bool, threaded);
+    m_threaded = threaded;
     m_dir.reset(new QTemporaryDir);
     QVERIFY(m_dir->isValid());
     m_container = m_dir->filePath(QStringLiteral("history.traxo"));
@@ -130,6 +149,8 @@ void tst_ValidationQueue::repopulateGoesOldestSectionFirstThenFiles()
     QCOMPARE(parser.getNumFiles(), 4);
 
     ValidationQueue queue(nullptr, 100000);
+
+    prepare(queue);
     queue.repopulate(&parser);
     QCOMPARE(queue.count(), 7);
     const Outcome outcome = drain(queue);
@@ -166,17 +187,21 @@ void tst_ValidationQueue::sliceStopsExactlyAtTheTag()
     TraxoParser parser;
     QVERIFY(parser.open(m_container));
     ValidationQueue queue(&parser, 100000);
+    prepare(queue);
     queue.addValidatees({}, { 0 });
     const Outcome outcome = drain(queue);
     QCOMPARE(outcome.verdicts, QStringList({ "section 0 valid" }));
     // Progress after each slice: 100000 bytes, then 20000 more and the tag,
     // which completes the section. A slice running over the tag would have
     // hashed the stored checksum and failed.
-    QCOMPARE(outcome.percents, QList<int>({ int(100000 * 100.0 / section.size), 100 }));
-    QCOMPARE(outcome.slices, 2);
+    if (!m_threaded) {
+        QCOMPARE(outcome.percents, QList<int>({ int(100000 * 100.0 / section.size), 100 }));
+        QCOMPARE(outcome.slices, 2);
+    }
 
     // A slice size that does not divide the way to the tag evenly.
     ValidationQueue small(&parser, 7000);
+    prepare(small);
     small.addValidatees({}, { 0 });
     QCOMPARE(drain(small).verdicts, QStringList({ "section 0 valid" }));
 }
@@ -190,6 +215,7 @@ void tst_ValidationQueue::tagAtTheSectionStart()
     QVERIFY(parser.open(m_container));
     QCOMPARE(parser.getNumSections(), 1);
     ValidationQueue queue(&parser, 5);
+    prepare(queue);
     queue.addValidatees({}, { 0 });
     QCOMPARE(drain(queue).verdicts, QStringList({ "section 0 valid" }));
 }
@@ -255,6 +281,7 @@ void tst_ValidationQueue::tampering()
     QVERIFY(parser.open(m_container));
     QCOMPARE(parser.getNumSections(), 3);
     ValidationQueue queue(&parser, 100000);
+    prepare(queue);
     queue.repopulate(&parser);
     QCOMPARE(drain(queue).verdicts, verdicts);
 }
@@ -274,6 +301,7 @@ void tst_ValidationQueue::claimedLengthBeyondTheContainerFailsAtOnce()
     QCOMPARE(parser.getNumFiles(), 1);
     QCOMPARE(parser.getFiles().first().filesize, 2147483647);
     ValidationQueue queue(&parser, 100000);
+    prepare(queue);
     queue.addValidatees({ 0 }, {});
     const Outcome outcome = drain(queue);
     QCOMPARE(outcome.verdicts, QStringList({ "file 0 invalid" }));
@@ -307,6 +335,7 @@ void tst_ValidationQueue::addValidateesTakesOnlyTheListedIds()
     TraxoParser parser;
     QVERIFY(parser.open(m_container));
     ValidationQueue queue(&parser, 0);
+    prepare(queue);
     QCOMPARE(queue.sliceSize(), 100000);
     queue.addValidatees(fileIds, sectionIds);
     QCOMPARE(queue.count(), verdicts.size());
@@ -342,6 +371,8 @@ void tst_ValidationQueue::savedFiles()
         QVERIFY(testcommon::writeFile(path, onDisk));
 
     ValidationQueue queue(nullptr, 100000);
+
+    prepare(queue);
     QSignalSpy logSpy(&queue, qOverload<const QString &, int>(&LogSource::log));
     queue.addValidatees(QList<SavedFile>({ SavedFile { path, md5Of(expected), int(expected.size()) } }));
     const Outcome outcome = drain(queue);
@@ -362,9 +393,11 @@ void tst_ValidationQueue::progressIsMonotonicAndReaches100()
     TraxoParser parser;
     QVERIFY(parser.open(m_container));
     ValidationQueue queue(&parser, 30000);
+    prepare(queue);
     queue.repopulate(&parser);
     const Outcome outcome = drain(queue);
-    QVERIFY(outcome.percents.size() > 5);
+    if (!m_threaded)
+        QVERIFY(outcome.percents.size() > 5);
     for (int i = 1; i < outcome.percents.size(); ++i)
         QVERIFY2(outcome.percents.at(i - 1) <= outcome.percents.at(i), "progress went backwards");
     QCOMPARE(outcome.percents.last(), 100);
@@ -374,10 +407,13 @@ void tst_ValidationQueue::progressIsMonotonicAndReaches100()
 
 void tst_ValidationQueue::cancelInTheMiddle()
 {
+    if (m_threaded)
+        QSKIP("threaded, this small container may be done in one call: see cancelStopsEveryWorker");
     QCOMPARE(buildThreeSections(), QString());
     TraxoParser parser;
     QVERIFY(parser.open(m_container));
     ValidationQueue queue(&parser, 10000);
+    prepare(queue);
     queue.repopulate(&parser);
     QSignalSpy sections(&queue, &ValidationQueue::sectionProcessed);
     QSignalSpy files(&queue, &ValidationQueue::fileProcessed);
@@ -405,6 +441,7 @@ void tst_ValidationQueue::stopWatchReportsTheRun()
     TraxoParser parser;
     QVERIFY(parser.open(m_container));
     ValidationQueue queue(&parser, 100000);
+    prepare(queue);
     QSignalSpy logSpy(&queue, qOverload<const QString &>(&LogSource::log));
     queue.repopulate(&parser);
     drain(queue);
@@ -412,6 +449,41 @@ void tst_ValidationQueue::stopWatchReportsTheRun()
     QVERIFY(QRegularExpression(QStringLiteral("^validation finished: \\d+\\.\\d\\ds\\n$"))
                 .match(logSpy.first().at(0).toString())
                 .hasMatch());
+}
+
+// Cancelling, clearing or destroying a queue stops its workers and waits for
+// them: none may go on reading a container its owner has let go.
+void tst_ValidationQueue::cancelStopsEveryWorker_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addRow("cancelled") << "cancel";
+    QTest::addRow("refilled") << "reset";
+    QTest::addRow("destroyed") << "destroy";
+}
+
+void tst_ValidationQueue::cancelStopsEveryWorker()
+{
+    QFETCH(QString, how);
+    if (!m_threaded)
+        QSKIP("only a threaded queue has workers");
+    QVERIFY(testcommon::buildContainer(m_container,
+        { bareSection(QStringLiteral("big"),
+            { embeddedFile(QStringLiteral("big.bin"), QByteArray(96 << 20, 'x'), ContainerWriter::None) }) }));
+    TraxoParser parser;
+    QVERIFY(parser.open(m_container));
+    auto queue = std::make_unique<ValidationQueue>(&parser);
+    queue->repopulate(&parser);
+    QSignalSpy sections(queue.get(), &ValidationQueue::sectionProcessed);
+    QVERIFY(queue->process());
+    QCOMPARE(sections.size(), 0);
+    QVERIFY(ValidationSweep::runningThreads() > 0);
+    if (how == QLatin1String("cancel"))
+        queue->cancelValidation();
+    else if (how == QLatin1String("reset"))
+        queue->reset(&parser);
+    else
+        queue.reset();
+    QCOMPARE(ValidationSweep::runningThreads(), 0);
 }
 
 QTEST_GUILESS_MAIN(tst_ValidationQueue)

@@ -1,0 +1,51 @@
+#ifndef TRAXO_VALIDATIONSWEEP_H
+#define TRAXO_VALIDATIONSWEEP_H
+
+#include "container/validatee.h"
+
+#include <QList>
+
+#include <memory>
+
+namespace traxo {
+
+// Checks a run of sections and embedded files of one container, reading each
+// byte once: every block read is handed to each checksum that covers it (a
+// section's MD5, a file's stored-bytes MD5, a "flate" file's inflater, whose
+// output is hashed in turn), and the hashing and inflating run on two worker
+// threads. Each verdict is the one a Validator fed with that entry alone
+// would give.
+//
+// The workers start with the sweep and are stopped and joined by stop() or
+// the destructor; no thread outlives the object.
+class ValidationSweep
+{
+public:
+    // handle: a descriptor of the container, duplicated by the sweep (so it
+    // reads the very file that was parsed, even if the name now points to
+    // another); -1 makes every entry invalid.
+    ValidationSweep(int handle, const QList<Validatee> &entries);
+    ~ValidationSweep();
+    ValidationSweep(const ValidationSweep &) = delete;
+    ValidationSweep &operator=(const ValidationSweep &) = delete;
+
+    // The verdicts decided since the last call, in entry order; waits up to
+    // timeoutMs for the next one when none is ready.
+    QList<bool> takeVerdicts(int timeoutMs);
+    bool isFinished() const;
+    // Bytes of the entries checked so far (each entry counts its length once).
+    qint64 bytesDone() const;
+    void stop();
+    // Reader and worker threads of all sweeps that have not ended yet.
+    static int runningThreads();
+
+    static constexpr qint64 BlockSize = 1 << 20;
+
+private:
+    struct State;
+    std::unique_ptr<State> d;
+};
+
+} // namespace traxo
+
+#endif
