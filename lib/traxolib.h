@@ -25,6 +25,7 @@
 #include "container/traxoparser.h"
 #include "container/validatee.h"
 #include "container/validationqueue.h"
+#include "container/validationsweep.h"
 #include "container/validator.h"
 
 // Summaries
