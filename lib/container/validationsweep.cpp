@@ -203,7 +203,9 @@ qint64 ValidationSweep::bytesDone() const
     for (int i = 0; i < d->entryCount; ++i) {
         const Entry &entry = d->entries[i];
         const qint64 length = qMax<qint64>(entry.validatee.length, 0);
-        done += entry.decided ? length : qMin(entry.progress.load(), length);
+        // An entry counts whole only once decided: its hashing may be done
+        // while its inflated output is still being hashed.
+        done += entry.decided ? length : qMin(entry.progress.load(), qMax<qint64>(length - 1, 0));
     }
     return done;
 }
