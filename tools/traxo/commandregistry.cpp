@@ -1,5 +1,6 @@
 #include "commandregistry.h"
 
+#include "exportcommand.h"
 #include "extractcommand.h"
 #include "findcommand.h"
 #include "rendercommand.h"
@@ -14,6 +15,7 @@ const std::vector<CommandRegistry::Factory> &CommandRegistry::factories()
         &makeCommand<ExtractCommand>,
         &makeCommand<FindCommand>,
         &makeCommand<RenderCommand>,
+        &makeCommand<ExportCommand>,
     };
     return list;
 }
