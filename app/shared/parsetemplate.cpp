@@ -678,11 +678,11 @@ QString ParseTemplate::generateHtml(
     m_fileUserAttributeCounts.clear();
     setDocumentVariables(containerPath, generatePDF, true);
 
-    // Sections are joined once at the end: appending to one string of many
-    // megabytes would copy it again at every growth step.
-    QStringList parts;
-    parts.reserve(2 * summaries.size() + 2);
-    parts << generateOneBlock(m_szTOPBLOCKNAME, Variables());
+    // One buffer, sized after the first section for all of them: a list of
+    // parts joined at the end held the whole rendering twice at its peak,
+    // hundreds of megabytes for a long history with the variable dump.
+    QString html = generateOneBlock(m_szTOPBLOCKNAME, Variables());
+    const qsizetype topSize = html.size();
     const bool dump = hasBlock(m_szDUMPALLBLOCKNAME);
     for (int i = 0; i < summaries.size(); ++i) {
         const traxo::Summary &summary = summaries.at(i);
@@ -690,12 +690,13 @@ QString ParseTemplate::generateHtml(
         setDocumentVariables(containerPath, generatePDF, false);
         setSectionVariables(summary, i, summaries.size());
         qCDebug(lcTemplate) << "[generateHtml] Section:" << summary.TagID;
-        parts << generateOneBlock(m_szMAINBLOCKNAME, Variables());
+        html += generateOneBlock(m_szMAINBLOCKNAME, Variables());
         if (dump)
-            parts << dumpVariables();
+            html += dumpVariables();
+        if (i == 0)
+            html.reserve(topSize + (html.size() - topSize) * summaries.size() * 11 / 10 + 4096);
     }
-    parts << generateOneBlock(m_szBOTTOMBLOCKNAME, Variables());
-    const QString html = parts.join(QString());
+    html += generateOneBlock(m_szBOTTOMBLOCKNAME, Variables());
     emitLog(QStringLiteral("[generateHtml] finished in: %1s").arg(seconds(timer)));
     return html;
 }
