@@ -1,5 +1,6 @@
 #include "commandregistry.h"
 
+#include "diffcommand.h"
 #include "exportcommand.h"
 #include "extractcommand.h"
 #include "findcommand.h"
@@ -16,6 +17,7 @@ const std::vector<CommandRegistry::Factory> &CommandRegistry::factories()
         &makeCommand<FindCommand>,
         &makeCommand<RenderCommand>,
         &makeCommand<ExportCommand>,
+        &makeCommand<DiffCommand>,
     };
     return list;
 }
