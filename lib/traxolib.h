@@ -52,6 +52,7 @@
 #include "query/expressionvalue.h"
 #include "query/foldedmatcher.h"
 #include "query/queryerror.h"
+#include "query/queryformula.h"
 #include "query/queryparser.h"
 #include "query/querytypecheck.h"
 #include "query/returnvalue.h"

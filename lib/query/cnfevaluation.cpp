@@ -1,5 +1,6 @@
 #include "cnfevaluation.h"
 
+#include <QElapsedTimer>
 #include <QStringList>
 
 #include <algorithm>
@@ -324,7 +325,7 @@ const QString *fieldOf(const Candidate &c, Attribute attribute)
     }
 }
 
-std::optional<int> numberOf(const Candidate &c, Attribute attribute)
+std::optional<qint64> numberOf(const Candidate &c, Attribute attribute)
 {
     if (attribute == Attribute::TagId)
         return c.file ? c.file->TagID : c.stepTagId;
@@ -411,8 +412,8 @@ ShortText hashOf(const Candidate &c)
 }
 
 // Calls visit with each text of "any" in order, until it returns true.
-// Numbers are made as ReturnValue::fromNumber makes them; those below a
-// million, all that the search reads in practice, without allocating.
+// Numbers are made as ReturnValue::fromInteger makes them, without
+// allocating.
 template<typename Visit>
 bool visitAnyTexts(const Candidate &c, Visit &&visit)
 {
@@ -423,15 +424,11 @@ bool visitAnyTexts(const Candidate &c, Visit &&visit)
         } else if (attribute == Attribute::Hash) {
             if (visit(hashOf(c).view()))
                 return true;
-        } else if (const std::optional<int> number = numberOf(c, attribute)) {
-            if (*number > -1000000 && *number < 1000000) {
-                ShortText text;
-                text << qint64(*number);
-                if (visit(text.view()))
-                    return true;
-            } else if (visit(QStringView(ReturnValue::fromNumber(float(*number)).value()))) {
+        } else if (const std::optional<qint64> number = numberOf(c, attribute)) {
+            ShortText text;
+            text << *number;
+            if (visit(text.view()))
                 return true;
-            }
         }
     }
     if (visit(QStringView(userAttrsOf(c))))
@@ -468,8 +465,8 @@ ReturnValue valueOf(const Candidate &c, Attribute attribute, const QString &name
 {
     if (const QString *field = fieldOf(c, attribute))
         return ReturnValue::fromString(*field);
-    if (const std::optional<int> number = numberOf(c, attribute))
-        return ReturnValue::fromNumber(float(*number));
+    if (const std::optional<qint64> number = numberOf(c, attribute))
+        return ReturnValue::fromInteger(*number);
     if (const std::optional<bool> flag = flagOf(c, attribute))
         return ReturnValue::fromBool(*flag);
     switch (attribute) {
@@ -566,32 +563,6 @@ private:
     mutable std::vector<std::optional<CachedValue>> m_values;
 };
 
-struct StaticParams
-{
-    QStringList variableNames;
-    QList<QList<CNFLiteralIndex>> variableLocations; // per variable index
-    QList<Candidate> candidates;
-    // Per variable, in candidate order, the candidates it may be bound to.
-    std::vector<std::vector<int>> allowed;
-    CandidateValues values;
-    QList<QList<PreparedLiteral>> cnf;
-};
-
-// Counts the bindings tried, so that a join the search cannot decide in
-// reasonable time ends as "no match" with a note instead of stalling.
-struct SearchBudget
-{
-    qint64 trialsLeft = 0;
-    bool exhausted = false;
-};
-
-struct DynamicParams
-{
-    QList<bool> used;
-    QList<int> assignment;
-    QList<QList<EvaluationResult>> results;
-};
-
 PreparedOperand prepareOperand(const CNFOperand &operand, const QStringList &variableNames, QStringList &slotNames)
 {
     PreparedOperand prepared;
@@ -612,23 +583,6 @@ PreparedOperand prepareOperand(const CNFOperand &operand, const QStringList &var
         prepared.constant.value = ReturnValue(ReturnValueType::InvalidOperand, QString());
     }
     return prepared;
-}
-
-int boundCandidate(const DynamicParams &d, const PreparedOperand &operand)
-{
-    return operand.variable >= 0 ? d.assignment.at(operand.variable) : -1;
-}
-
-// The value of an operand under the current binding; null while its variable
-// is unbound.
-const CachedValue *operandValue(const StaticParams &s, const DynamicParams &d, const PreparedOperand &operand)
-{
-    if (operand.kind != CNFOperand::Variable)
-        return &operand.constant;
-    const int candidate = boundCandidate(d, operand);
-    if (candidate < 0)
-        return nullptr;
-    return &s.values.value(s.candidates.at(candidate), candidate, operand);
 }
 
 bool holds(const PreparedLiteral &literal, const CachedValue &left, const CachedValue &right)
@@ -658,72 +612,6 @@ bool holds(const PreparedLiteral &literal, const CachedValue &left, const Cached
     return false;
 }
 
-// "any %contains word", the free word: a word without a line break lies
-// within one of the texts that "any" joins with line breaks, so they are
-// searched one by one, without joining or lower-casing them.
-std::optional<EvaluationResult> evaluateAnyContains(
-    const StaticParams &s, const DynamicParams &d, const PreparedLiteral &literal)
-{
-    if (literal.operation != Operation::Contains || literal.left.attribute != Attribute::Any)
-        return std::nullopt;
-    const int candidate = boundCandidate(d, literal.left);
-    if (candidate < 0 || s.values.has(candidate, literal.left))
-        return std::nullopt;
-    const CachedValue *right = operandValue(s, d, literal.right);
-    if (!right)
-        return EvaluationResult::Undetermined;
-    if (!right->value.isString())
-        return EvaluationResult::False;
-    const QString &needle = right->lowerText();
-    if (needle.contains(QLatin1Char('\n')))
-        return std::nullopt;
-    const bool found = needle.isEmpty() || visitAnyTexts(s.candidates.at(candidate), [&needle](QStringView text) {
-        return lowerCaseContains(text, needle);
-    });
-    return found ? EvaluationResult::True : EvaluationResult::False;
-}
-
-EvaluationResult evaluatePredicate(const StaticParams &s, const DynamicParams &d, const PreparedLiteral &literal)
-{
-    if (const std::optional<EvaluationResult> result = evaluateAnyContains(s, d, literal))
-        return *result;
-    const CachedValue *left = operandValue(s, d, literal.left);
-    const CachedValue *right = operandValue(s, d, literal.right);
-    if (!left || !right)
-        return EvaluationResult::Undetermined;
-    return holds(literal, *left, *right) ? EvaluationResult::True : EvaluationResult::False;
-}
-
-EvaluationResult evaluateBoolVariable(const StaticParams &s, const DynamicParams &d, const PreparedLiteral &literal)
-{
-    const CachedValue *value = operandValue(s, d, literal.left);
-    if (!value)
-        return EvaluationResult::Undetermined;
-    return value->value.isBool() && value->value.toBool() ? EvaluationResult::True : EvaluationResult::False;
-}
-
-EvaluationResult evaluateLiteral(const StaticParams &s, const DynamicParams &d, const PreparedLiteral &literal)
-{
-    // A comparison with an operator of no evaluator is false, negated or not:
-    // an unknown test must never make a container match.
-    if (literal.predicate && !literal.knownOperator)
-        return EvaluationResult::False;
-    const EvaluationResult result
-        = literal.predicate ? evaluatePredicate(s, d, literal) : evaluateBoolVariable(s, d, literal);
-    if (!literal.negated || result == EvaluationResult::Undetermined)
-        return result;
-    return result == EvaluationResult::True ? EvaluationResult::False : EvaluationResult::True;
-}
-
-bool disjunctionIsSatisfiable(const QList<EvaluationResult> &results)
-{
-    for (const EvaluationResult r : results) {
-        if (r != EvaluationResult::False)
-            return true;
-    }
-    return false;
-}
-
 QString getVariableValue(const Candidate &candidate)
 {
     if (!candidate.file)
@@ -731,77 +619,290 @@ QString getVariableValue(const Candidate &candidate)
     return QStringLiteral("file: %1").arg(candidate.file->Filename);
 }
 
-QHash<QString, QString> getVariableAssociations(const StaticParams &s, const DynamicParams &d)
-{
-    QHash<QString, QString> associations;
-    for (int v = 0; v < s.variableNames.size(); ++v) {
-        const QString &name = s.variableNames.at(v);
-        if (!name.startsWith(QLatin1Char('@')))
-            associations.insert(name, getVariableValue(s.candidates.at(d.assignment.at(v))));
-    }
-    return associations;
-}
 
-// Evaluates the literals of the variable just bound; false as soon as one of
-// its disjunctions has become false.
-bool propagate(const StaticParams &s, DynamicParams &d, int variable)
+// The search: binds the variables in the formula's order to the candidates in
+// list order, so the first solution it meets is the first in that order, and
+// backtracks as soon as the formula is false. Truth values are kept in three
+// values, a literal on an unbound variable being undetermined, and every node
+// counts its true and false operands, so binding a variable updates only the
+// literals that name it and the nodes above them, and unbinding undoes that.
+// A conjunction is false when one operand is, a disjunction when all are;
+// that cuts exactly where the normal form has a disjunction all of whose
+// literals are false, without building it.
+class Search
 {
-    for (const CNFLiteralIndex &at : s.variableLocations.at(variable)) {
-        QList<EvaluationResult> &results = d.results[at.disjunctionIndex];
-        results[at.literalIndex] = evaluateLiteral(s, d, s.cnf.at(at.disjunctionIndex).at(at.literalIndex));
-        if (!disjunctionIsSatisfiable(results))
-            return false;
-    }
-    return true;
-}
+public:
+    Search(const QList<Summary> &summaries, const QueryFormula &formula);
+    bool run(QHash<QString, QString> &bindings, bool *gaveUp, qint64 maxTrials, int maxMilliseconds);
 
-bool davisPutnam(const StaticParams &s, DynamicParams d, SearchBudget &budget, QHash<QString, QString> &bindings);
+private:
+    struct Node
+    {
+        QueryFormula::Kind kind = QueryFormula::Kind::And;
+        int parent = -1;
+        int size = 0;
+        int trueCount = 0;
+        int falseCount = 0;
+        EvaluationResult value = EvaluationResult::Undetermined;
+    };
+    // An equality "v:a == w:b" the query requires: once w is bound, only
+    // the candidates of v in the bucket of w's value can satisfy it.
+    struct Join
+    {
+        const PreparedOperand *own = nullptr;
+        const PreparedOperand *other = nullptr;
+        int otherVariable = -1;
+        std::optional<QHash<QString, std::vector<int>>> index; // own's texts, made when first needed
+    };
 
-bool evaluateVariables(
-    const StaticParams &s, DynamicParams d, int variable, SearchBudget &budget, QHash<QString, QString> &bindings)
+    bool unnamed(int variable) const { return variableNames.at(variable).startsWith(QLatin1Char('@')); }
+    bool rootFalse() const { return nodes.front().value == EvaluationResult::False; }
+    const CachedValue *operandValue(const PreparedOperand &operand) const;
+    std::optional<EvaluationResult> evaluateAnyContains(const PreparedLiteral &literal) const;
+    EvaluationResult evaluateLiteral(const PreparedLiteral &literal) const;
+    void update(int node, EvaluationResult from, EvaluationResult to);
+    // Binds and evaluates; false when the formula has become false. Every
+    // bind is undone by unbind, also a failed one.
+    bool bind(int variable, int candidate);
+    void unbind(int variable);
+    bool tick();
+    bool outOfTime();
+    bool independent(int variable) const;
+    bool bindIndependentVariables();
+    bool restrictCandidates();
+    const std::vector<int> &candidatesOf(int variable);
+    bool hasSupport(int variable);
+    bool search();
+
+    QStringList variableNames;
+    QList<Candidate> candidates;
+    CandidateValues values;
+    std::vector<PreparedLiteral> literals;
+    std::vector<int> literalNodes;
+    std::vector<bool> required; // per literal, QueryFormula::isRequired
+    std::vector<std::vector<int>> variableLiterals; // per variable, the literals naming it
+    std::vector<std::vector<Join>> joins; // per variable
+    std::vector<Node> nodes;
+    std::vector<EvaluationResult> literalValues;
+    std::vector<int> assignment;
+    std::vector<char> used;
+    std::vector<int> trail; // literals set, in order
+    std::vector<std::vector<int>> trailMarks; // per variable, trail size before its bind
+    std::vector<std::vector<int>> allowed; // per variable, in candidate order
+    std::vector<int> support; // per variable, the candidate that passed its last check
+    std::vector<int> noCandidates;
+    QElapsedTimer timer;
+    qint64 trialsLeft = -1;
+    int milliseconds = 0;
+    qint64 trials = 0;
+    bool exhausted = false;
+};
+
+Search::Search(const QList<Summary> &summaries, const QueryFormula &formula)
 {
-    if (--budget.trialsLeft < 0) {
-        budget.exhausted = true;
-        return false;
+    for (const Summary &summary : summaries) {
+        candidates.append(Candidate { &summary, nullptr, summary.TagID });
+        for (const FileSummary &file : summary.files)
+            candidates.append(Candidate { &summary, &file, summary.TagID });
     }
-    if (!propagate(s, d, variable))
-        return false;
-    return davisPutnam(s, d, budget, bindings);
-}
+    variableNames = formula.variableNames();
+    const int variables = int(variableNames.size());
+    variableLiterals.resize(size_t(variables));
+    joins.resize(size_t(variables));
 
-// Binds the variables in list order to the candidates in candidate order and
-// backtracks when a disjunction has become false.
-bool davisPutnam(const StaticParams &s, DynamicParams d, SearchBudget &budget, QHash<QString, QString> &bindings)
-{
-    const int variable = int(d.assignment.indexOf(-1));
-    if (variable < 0) {
-        bindings = getVariableAssociations(s, d);
-        return true;
-    }
-    const bool unnamed = s.variableNames.at(variable).startsWith(QLatin1Char('@'));
-    for (const int c : s.allowed.at(size_t(variable))) {
-        if (budget.exhausted)
-            break;
-        if (unnamed) {
-            d.assignment[variable] = c;
-            if (evaluateVariables(s, d, variable, budget, bindings))
-                return true;
-            continue;
+    const QHash<QString, OperatorEntry> &operators = operatorTable();
+    QStringList slotNames;
+    const QList<CNFLiteral> &cnfLiterals = formula.literals();
+    literals.reserve(size_t(cnfLiterals.size()));
+    for (const CNFLiteral &literal : cnfLiterals) {
+        PreparedLiteral prepared;
+        prepared.predicate = literal.isPredicate();
+        prepared.negated = literal.isNegated();
+        const auto op = operators.constFind(literal.op());
+        if (op != operators.constEnd()) {
+            prepared.evaluator = op->evaluator;
+            prepared.operation = op->operation;
+            prepared.knownOperator = true;
         }
-        if (d.used.at(c))
-            continue;
-        d.assignment[variable] = c;
-        d.used[c] = true;
-        const bool found = evaluateVariables(s, d, variable, budget, bindings);
-        d.used[c] = false;
-        if (found)
-            return true;
+        prepared.left = prepareOperand(literal.left(), variableNames, slotNames);
+        if (literal.isPredicate())
+            prepared.right = prepareOperand(literal.right(), variableNames, slotNames);
+        literals.push_back(prepared);
     }
-    return false;
+    for (int i = 0; i < int(literals.size()); ++i)
+        required.push_back(formula.isRequired(i));
+    for (int i = 0; i < int(literals.size()); ++i) {
+        const PreparedLiteral &literal = literals[size_t(i)];
+        if (literal.left.kind == CNFOperand::Variable)
+            variableLiterals[size_t(literal.left.variable)].push_back(i);
+        if (literal.right.kind == CNFOperand::Variable && literal.right.variable != literal.left.variable)
+            variableLiterals[size_t(literal.right.variable)].push_back(i);
+        const bool join = literal.right.kind == CNFOperand::Variable && literal.left.kind == CNFOperand::Variable
+            && literal.right.variable != literal.left.variable && literal.operation == Operation::Equal
+            && !literal.negated && literal.knownOperator && required[size_t(i)];
+        if (join) {
+            joins[size_t(literal.left.variable)].push_back(
+                Join { &literal.left, &literal.right, literal.right.variable, std::nullopt });
+            joins[size_t(literal.right.variable)].push_back(
+                Join { &literal.right, &literal.left, literal.left.variable, std::nullopt });
+        }
+    }
+
+    const QList<QueryFormula::Node> &formulaNodes = formula.nodes();
+    nodes.resize(size_t(formulaNodes.size()));
+    literalNodes.resize(literals.size());
+    for (int i = 0; i < int(formulaNodes.size()); ++i) {
+        const QueryFormula::Node &from = formulaNodes.at(i);
+        Node &node = nodes[size_t(i)];
+        node.kind = from.kind;
+        node.parent = from.parent;
+        node.size = int(from.children.size());
+        if (from.kind == QueryFormula::Kind::Literal)
+            literalNodes[size_t(from.literal)] = i;
+        else if (from.kind == QueryFormula::Kind::And && node.size == 0)
+            node.value = EvaluationResult::True;
+    }
+    literalValues.assign(literals.size(), EvaluationResult::Undetermined);
+    values.reset(candidates.size(), slotNames.size());
+    assignment.assign(size_t(variables), -1);
+    used.assign(size_t(candidates.size()), 0);
+    trailMarks.resize(size_t(variables));
+    allowed.resize(size_t(variables));
+    support.assign(size_t(variables), -1);
+}
+
+const CachedValue *Search::operandValue(const PreparedOperand &operand) const
+{
+    if (operand.kind != CNFOperand::Variable)
+        return &operand.constant;
+    const int candidate = operand.variable >= 0 ? assignment[size_t(operand.variable)] : -1;
+    if (candidate < 0)
+        return nullptr;
+    return &values.value(candidates.at(candidate), candidate, operand);
+}
+
+// "any %contains word", the free word: a word without a line break lies
+// within one of the texts that "any" joins with line breaks, so they are
+// searched one by one, without joining or lower-casing them.
+std::optional<EvaluationResult> Search::evaluateAnyContains(const PreparedLiteral &literal) const
+{
+    if (literal.operation != Operation::Contains || literal.left.attribute != Attribute::Any)
+        return std::nullopt;
+    const int candidate = literal.left.variable >= 0 ? assignment[size_t(literal.left.variable)] : -1;
+    if (candidate < 0 || values.has(candidate, literal.left))
+        return std::nullopt;
+    const CachedValue *right = operandValue(literal.right);
+    if (!right)
+        return EvaluationResult::Undetermined;
+    if (!right->value.isString())
+        return EvaluationResult::False;
+    const QString &needle = right->lowerText();
+    if (needle.contains(QLatin1Char('\n')))
+        return std::nullopt;
+    const bool found = needle.isEmpty() || visitAnyTexts(candidates.at(candidate), [&needle](QStringView text) {
+        return lowerCaseContains(text, needle);
+    });
+    return found ? EvaluationResult::True : EvaluationResult::False;
+}
+
+EvaluationResult Search::evaluateLiteral(const PreparedLiteral &literal) const
+{
+    // A comparison with an operator of no evaluator is false, negated or not:
+    // an unknown test must never make a container match.
+    if (literal.predicate && !literal.knownOperator)
+        return EvaluationResult::False;
+    EvaluationResult result = EvaluationResult::Undetermined;
+    if (!literal.predicate) {
+        if (const CachedValue *value = operandValue(literal.left))
+            result = value->value.isBool() && value->value.toBool() ? EvaluationResult::True : EvaluationResult::False;
+    } else if (const std::optional<EvaluationResult> any = evaluateAnyContains(literal)) {
+        result = *any;
+    } else {
+        const CachedValue *left = operandValue(literal.left);
+        const CachedValue *right = operandValue(literal.right);
+        if (left && right)
+            result = holds(literal, *left, *right) ? EvaluationResult::True : EvaluationResult::False;
+    }
+    if (!literal.negated || result == EvaluationResult::Undetermined)
+        return result;
+    return result == EvaluationResult::True ? EvaluationResult::False : EvaluationResult::True;
+}
+
+// The operand at node changed its value from one to the other: the counts
+// of the nodes above follow, as far as their values change.
+void Search::update(int node, EvaluationResult from, EvaluationResult to)
+{
+    for (int parent = nodes[size_t(node)].parent; parent >= 0 && from != to; parent = nodes[size_t(parent)].parent) {
+        Node &p = nodes[size_t(parent)];
+        p.trueCount += (to == EvaluationResult::True) - (from == EvaluationResult::True);
+        p.falseCount += (to == EvaluationResult::False) - (from == EvaluationResult::False);
+        EvaluationResult value = EvaluationResult::Undetermined;
+        if (p.kind == QueryFormula::Kind::And) {
+            if (p.falseCount > 0)
+                value = EvaluationResult::False;
+            else if (p.trueCount == p.size)
+                value = EvaluationResult::True;
+        } else if (p.trueCount > 0) {
+            value = EvaluationResult::True;
+        } else if (p.falseCount == p.size && p.size > 0) {
+            value = EvaluationResult::False;
+        }
+        from = p.value;
+        to = value;
+        p.value = value;
+    }
+}
+
+bool Search::bind(int variable, int candidate)
+{
+    assignment[size_t(variable)] = candidate;
+    trailMarks[size_t(variable)].push_back(int(trail.size()));
+    for (const int literal : variableLiterals[size_t(variable)]) {
+        const EvaluationResult value = evaluateLiteral(literals[size_t(literal)]);
+        if (value == EvaluationResult::Undetermined)
+            continue;
+        literalValues[size_t(literal)] = value;
+        trail.push_back(literal);
+        update(literalNodes[size_t(literal)], EvaluationResult::Undetermined, value);
+    }
+    return !rootFalse();
+}
+
+void Search::unbind(int variable)
+{
+    const size_t mark = size_t(trailMarks[size_t(variable)].back());
+    trailMarks[size_t(variable)].pop_back();
+    while (trail.size() > mark) {
+        const int literal = trail.back();
+        trail.pop_back();
+        const EvaluationResult value = literalValues[size_t(literal)];
+        literalValues[size_t(literal)] = EvaluationResult::Undetermined;
+        update(literalNodes[size_t(literal)], value, EvaluationResult::Undetermined);
+    }
+    assignment[size_t(variable)] = -1;
+}
+
+// Counts one binding of the search; false once the budget in bindings or
+// time is spent.
+bool Search::tick()
+{
+    if (exhausted)
+        return false;
+    ++trials;
+    if ((trialsLeft >= 0 && trials > trialsLeft) || ((trials & 15) == 0 && outOfTime()))
+        exhausted = true;
+    return !exhausted;
+}
+
+bool Search::outOfTime()
+{
+    if (milliseconds >= 0 && timer.elapsed() > milliseconds)
+        exhausted = true;
+    return exhausted;
 }
 
 // Orders the results of one literal: a candidate that makes a literal truer
-// can only help the disjunctions holding it.
+// can only help the formula.
 int truthRank(EvaluationResult result)
 {
     switch (result) {
@@ -815,131 +916,213 @@ int truthRank(EvaluationResult result)
     return 2;
 }
 
-bool readsVariable(const PreparedLiteral &literal)
+bool Search::independent(int variable) const
 {
-    return literal.left.kind == CNFOperand::Variable || literal.right.kind == CNFOperand::Variable;
-}
-
-bool readsOtherThan(const PreparedLiteral &literal, int variable)
-{
-    const auto other = [variable](const PreparedOperand &operand) {
-        return operand.kind == CNFOperand::Variable && operand.variable != variable;
-    };
-    return other(literal.left) || other(literal.right);
-}
-
-bool isIndependent(const StaticParams &s, int variable)
-{
-    if (!s.variableNames.at(variable).startsWith(QLatin1Char('@')))
+    if (!unnamed(variable))
         return false;
-    const QList<CNFLiteralIndex> &locations = s.variableLocations.at(variable);
-    return std::none_of(locations.cbegin(), locations.cend(), [&](const CNFLiteralIndex &at) {
-        return readsOtherThan(s.cnf.at(at.disjunctionIndex).at(at.literalIndex), variable);
+    const std::vector<int> &own = variableLiterals[size_t(variable)];
+    return std::all_of(own.cbegin(), own.cend(), [&](int literal) {
+        const PreparedLiteral &l = literals[size_t(literal)];
+        const auto other = [variable](const PreparedOperand &o) {
+            return o.kind == CNFOperand::Variable && o.variable != variable;
+        };
+        return !other(l.left) && !other(l.right);
     });
 }
 
 // An unnamed variable whose literals name no other variable (a free word, a
 // comparison with a constant) is bound before the search to a candidate that
 // makes each of its literals at least as true as any other candidate does,
-// when there is one: no solution is lost, and the search no longer tries
-// every combination of such variables. Otherwise "nosuch1 || ... ||
-// nosuch30" would take candidates to the thirtieth power to fail. False when
-// one of them leaves a disjunction false whatever it is bound to.
-bool bindIndependentVariables(const StaticParams &s, DynamicParams &d)
+// when there is one: the formula has no negation above its literals, so no
+// solution is lost, and the search no longer tries every combination of
+// such variables ("nosuch1 || ... || nosuch30" would take candidates to the
+// thirtieth power). False when the formula is false already.
+bool Search::bindIndependentVariables()
 {
-    for (int v = 0; v < s.variableNames.size(); ++v) {
-        if (!isIndependent(s, v))
+    const int count = int(candidates.size());
+    int lastNamed = -1;
+    for (int v = 0; v < int(variableNames.size()); ++v) {
+        if (!unnamed(v))
+            lastNamed = v;
+    }
+    for (int v = 0; v < int(variableNames.size()); ++v) {
+        // Before a named variable, the candidate chosen here could change
+        // the first solution reported, unless the query requires each of its
+        // literals to hold, which makes every choice that satisfies them alike.
+        const std::vector<int> &literalsOfV = variableLiterals[size_t(v)];
+        const bool alike = v > lastNamed || std::all_of(literalsOfV.cbegin(), literalsOfV.cend(), [this](int literal) {
+            return required[size_t(literal)];
+        });
+        if (!independent(v) || count == 0 || !alike)
             continue;
-        const QList<CNFLiteralIndex> &locations = s.variableLocations.at(v);
-        // The ranks of candidate c are ranks[c * width, (c + 1) * width).
-        const qsizetype width = locations.size();
-        const int candidates = int(s.candidates.size());
+        const std::vector<int> &own = variableLiterals[size_t(v)];
+        const size_t width = own.size();
         std::vector<int> ranks;
-        ranks.reserve(size_t(candidates * width));
-        for (int c = 0; c < candidates; ++c) {
-            d.assignment[v] = c;
-            for (const CNFLiteralIndex &at : locations)
-                ranks.push_back(truthRank(evaluateLiteral(s, d, s.cnf.at(at.disjunctionIndex).at(at.literalIndex))));
+        ranks.reserve(size_t(count) * width);
+        int best = -1;
+        for (int c = 0; c < count; ++c) {
+            if ((c & 63) == 63 && outOfTime()) {
+                assignment[size_t(v)] = -1;
+                return false;
+            }
+            assignment[size_t(v)] = c;
+            bool allTrue = true;
+            for (const int literal : own) {
+                ranks.push_back(truthRank(evaluateLiteral(literals[size_t(literal)])));
+                allTrue = allTrue && ranks.back() == 2;
+            }
+            // Nothing beats a candidate that makes every literal true.
+            if (allTrue) {
+                best = c;
+                break;
+            }
         }
+        assignment[size_t(v)] = -1;
+        const int ranked = int(ranks.size() / std::max<size_t>(width, 1));
         const auto dominates = [&ranks, width](int a, int b) {
-            for (qsizetype i = 0; i < width; ++i) {
-                if (ranks[size_t(a * width + i)] < ranks[size_t(b * width + i)])
+            for (size_t i = 0; i < width; ++i) {
+                if (ranks[size_t(a) * width + i] < ranks[size_t(b) * width + i])
                     return false;
             }
             return true;
         };
-        int best = 0;
-        for (int c = 1; c < candidates; ++c) {
-            if (dominates(c, best) && !dominates(best, c))
-                best = c;
+        if (best < 0) {
+            best = 0;
+            for (int c = 1; c < ranked; ++c) {
+                if (dominates(c, best) && !dominates(best, c))
+                    best = c;
+            }
+            for (int c = 0; c < ranked && best >= 0; ++c) {
+                if (!dominates(best, c))
+                    best = -1;
+            }
         }
-        bool dominant = candidates > 0;
-        for (int c = 0; c < candidates && dominant; ++c)
-            dominant = dominates(best, c);
-
-        if (dominant) {
-            d.assignment[v] = best;
-            if (!propagate(s, d, v))
-                return false;
+        if (best < 0)
             continue;
-        }
-        d.assignment[v] = -1;
-        bool satisfiable = false;
-        for (int c = 0; c < s.candidates.size() && !satisfiable; ++c) {
-            DynamicParams trial = d;
-            trial.assignment[v] = c;
-            satisfiable = propagate(s, trial, v);
-        }
-        if (!satisfiable)
+        if (!bind(v, best))
             return false;
     }
     return true;
 }
 
-// Whether the disjunction reads this variable and no other one.
-bool namesOnly(const QList<PreparedLiteral> &disjunction, int variable)
+// The candidates each variable may take: those that do not make the formula
+// false when bound alone. The search would cut any other candidate as soon
+// as it bound it, so skipping them loses no solution and changes none of the
+// order; a selective test such as "y:filename %matches *.dat" then spares a
+// join over every candidate. False when some variable can take none.
+bool Search::restrictCandidates()
 {
-    return std::any_of(disjunction.cbegin(), disjunction.cend(), readsVariable)
-        && std::none_of(disjunction.cbegin(), disjunction.cend(),
-            [variable](const PreparedLiteral &literal) { return readsOtherThan(literal, variable); });
+    for (int v = 0; v < int(variableNames.size()); ++v) {
+        if (assignment[size_t(v)] >= 0)
+            continue;
+        std::vector<int> &list = allowed[size_t(v)];
+        for (int c = 0; c < int(candidates.size()); ++c) {
+            if ((c & 63) == 63 && outOfTime())
+                return false;
+            if (bind(v, c))
+                list.push_back(c);
+            unbind(v);
+        }
+        if (list.empty())
+            return false;
+    }
+    return true;
 }
 
-// The candidates a variable still to be searched may take: those that leave
-// no disjunction naming only this variable false. The search would cut any
-// other candidate as soon as it bound it, so skipping them loses no solution
-// and changes none of the order; a selective test such as
-// "y:filename %matches *.dat" then spares a join over every candidate. As in
-// the search, a literal of constants alone is never evaluated and so never
-// makes its disjunction false.
-// Variables bound already are not searched and get no list. False when a
-// variable can take no candidate at all: then nothing matches.
-bool restrictCandidates(StaticParams &s, DynamicParams d)
+// The candidates to try for a variable in the current state, in candidate
+// order: through a join with a bound variable only those with its value,
+// looked up in a hash of the allowed candidates by the compared text.
+const std::vector<int> &Search::candidatesOf(int variable)
 {
-    const int candidates = int(s.candidates.size());
-    s.allowed.assign(size_t(s.variableNames.size()), {});
-    for (int v = 0; v < s.variableNames.size(); ++v) {
-        if (d.assignment.at(v) >= 0)
+    for (Join &join : joins[size_t(variable)]) {
+        if (assignment[size_t(join.otherVariable)] < 0)
             continue;
-        std::vector<int> &allowed = s.allowed[size_t(v)];
-        QList<int> own;
-        for (int i = 0; i < s.cnf.size(); ++i) {
-            if (namesOnly(s.cnf.at(i), v))
-                own.append(i);
+        const CachedValue *key = operandValue(*join.other);
+        if (!key || !key->value.isString())
+            return noCandidates;
+        if (!join.index) {
+            join.index.emplace();
+            for (const int c : allowed[size_t(variable)]) {
+                const CachedValue &value = values.value(candidates.at(c), c, *join.own);
+                if (value.value.isString())
+                    (*join.index)[value.lowerText()].push_back(c);
+            }
         }
-        for (int c = 0; c < candidates; ++c) {
-            d.assignment[v] = c;
-            const bool passes = std::all_of(own.cbegin(), own.cend(), [&](int i) {
-                const QList<PreparedLiteral> &disjunction = s.cnf.at(i);
-                return std::any_of(disjunction.cbegin(), disjunction.cend(), [&](const PreparedLiteral &literal) {
-                    return !readsVariable(literal) || evaluateLiteral(s, d, literal) != EvaluationResult::False;
-                });
-            });
-            if (passes)
-                allowed.push_back(c);
-        }
-        d.assignment[v] = -1;
-        if (allowed.empty())
+        const auto it = join.index->constFind(key->lowerText());
+        return it == join.index->constEnd() ? noCandidates : *it;
+    }
+    return allowed[size_t(variable)];
+}
+
+bool Search::hasSupport(int variable)
+{
+    const bool named = !unnamed(variable);
+    const auto tryOne = [&](int c) {
+        if (named && used[size_t(c)])
             return false;
+        const bool ok = bind(variable, c);
+        unbind(variable);
+        return ok;
+    };
+    const int last = support[size_t(variable)];
+    if (last >= 0 && tryOne(last))
+        return true;
+    for (const int c : candidatesOf(variable)) {
+        if (c != last && tryOne(c)) {
+            support[size_t(variable)] = c;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Search::search()
+{
+    int variable = 0;
+    while (variable < int(variableNames.size()) && assignment[size_t(variable)] >= 0)
+        ++variable;
+    if (variable == int(variableNames.size()))
+        return true;
+    const bool named = !unnamed(variable);
+    // Neither the allowed lists nor a join index, once made, change.
+    const std::vector<int> &list = candidatesOf(variable);
+    for (const int c : list) {
+        if (named && used[size_t(c)])
+            continue;
+        if (!tick())
+            return false;
+        bool ok = bind(variable, c);
+        if (named)
+            used[size_t(c)] = 1;
+        // Every variable still to bind must have a candidate left; else no
+        // extension of this binding can hold.
+        for (int w = variable + 1; ok && w < int(variableNames.size()); ++w) {
+            if (assignment[size_t(w)] < 0)
+                ok = hasSupport(w);
+        }
+        ok = ok && search();
+        if (ok)
+            return true;
+        if (named)
+            used[size_t(c)] = 0;
+        unbind(variable);
+    }
+    return false;
+}
+
+bool Search::run(QHash<QString, QString> &bindings, bool *gaveUp, qint64 maxTrials, int maxMilliseconds)
+{
+    timer.start();
+    trialsLeft = maxTrials;
+    milliseconds = maxMilliseconds;
+    bool found = !rootFalse() && bindIndependentVariables() && restrictCandidates() && search();
+    if (gaveUp)
+        *gaveUp = exhausted;
+    if (!found)
+        return false;
+    for (int v = 0; v < int(variableNames.size()); ++v) {
+        if (!unnamed(v))
+            bindings.insert(variableNames.at(v), getVariableValue(candidates.at(assignment[size_t(v)])));
     }
     return true;
 }
@@ -956,65 +1139,20 @@ QHash<QString, ReturnValue> convertFileToHash(const FileSummary &file, int stepT
     return attributeTable(Candidate { nullptr, &file, stepTagId });
 }
 
-bool evaluateCNF(const QList<Summary> &summaries, const ConjunctiveNormalForm &cnf, QHash<QString, QString> &bindings,
-    bool *gaveUp, qint64 maxTrials)
+bool evaluateFormula(const QList<Summary> &summaries, const QueryFormula &formula,
+    QHash<QString, QString> &bindings, bool *gaveUp, qint64 maxTrials, int maxMilliseconds)
 {
     bindings.clear();
     if (gaveUp)
         *gaveUp = false;
-    StaticParams s;
-    for (const Summary &summary : summaries) {
-        s.candidates.append(Candidate { &summary, nullptr, summary.TagID });
-        for (const FileSummary &file : summary.files)
-            s.candidates.append(Candidate { &summary, &file, summary.TagID });
-    }
+    Search search(summaries, formula);
+    return search.run(bindings, gaveUp, maxTrials, maxMilliseconds);
+}
 
-    s.variableNames = cnf.variableNames();
-    s.variableLocations.resize(s.variableNames.size());
-    const QHash<QString, OperatorEntry> &operators = operatorTable();
-    QStringList slotNames;
-    DynamicParams d;
-    for (int i = 0; i < cnf.numDisjunctions(); ++i) {
-        const CNFDisjunction &disjunction = cnf.disjunctionAt(i);
-        QList<PreparedLiteral> literals;
-        for (int j = 0; j < disjunction.numLiterals(); ++j) {
-            const CNFLiteral &literal = disjunction.literalAt(j);
-            PreparedLiteral prepared;
-            prepared.predicate = literal.isPredicate();
-            prepared.negated = literal.isNegated();
-            const auto op = operators.constFind(literal.op());
-            if (op != operators.constEnd()) {
-                prepared.evaluator = op->evaluator;
-                prepared.operation = op->operation;
-                prepared.knownOperator = true;
-            }
-            prepared.left = prepareOperand(literal.left(), s.variableNames, slotNames);
-            if (literal.isPredicate())
-                prepared.right = prepareOperand(literal.right(), s.variableNames, slotNames);
-            literals.append(prepared);
-            // Each variable of the literal once, as CNFLiteral::variableNames
-            // gives them, without building a set.
-            if (prepared.left.kind == CNFOperand::Variable)
-                s.variableLocations[prepared.left.variable].append(CNFLiteralIndex { i, j });
-            if (prepared.right.kind == CNFOperand::Variable && prepared.right.variable != prepared.left.variable)
-                s.variableLocations[prepared.right.variable].append(CNFLiteralIndex { i, j });
-        }
-        s.cnf.append(literals);
-        d.results.append(QList<EvaluationResult>(disjunction.numLiterals(), EvaluationResult::Undetermined));
-    }
-    s.values.reset(s.candidates.size(), slotNames.size());
-    d.used = QList<bool>(s.candidates.size(), false);
-    d.assignment = QList<int>(s.variableNames.size(), -1);
-
-    if (!bindIndependentVariables(s, d))
-        return false;
-    if (!restrictCandidates(s, d))
-        return false;
-    SearchBudget budget { maxTrials, false };
-    const bool found = davisPutnam(s, d, budget, bindings);
-    if (gaveUp)
-        *gaveUp = budget.exhausted;
-    return found;
+bool evaluateCNF(const QList<Summary> &summaries, const ConjunctiveNormalForm &cnf, QHash<QString, QString> &bindings,
+    bool *gaveUp, qint64 maxTrials, int maxMilliseconds)
+{
+    return evaluateFormula(summaries, QueryFormula::fromCNF(cnf), bindings, gaveUp, maxTrials, maxMilliseconds);
 }
 
 } // namespace traxo

@@ -30,7 +30,6 @@ ExpressionTreeNodePtr makeBinaryNode(
 {
     ExpressionTreeNodePtr node = makeOperatorNode(name);
     node->children() << left << right;
-    node->variables() = left->variables() + right->variables();
     return node;
 }
 
@@ -38,17 +37,23 @@ ExpressionTreeNodePtr makeNegation(const ExpressionTreeNodePtr &operand)
 {
     ExpressionTreeNodePtr node = makeOperatorNode(QStringLiteral("!"));
     node->children() << operand;
-    node->variables() = operand->variables();
     return node;
 }
 
 int countNodes(const ExpressionTreeNodePtr &node)
 {
-    if (!node)
-        return 0;
-    int count = 1;
-    for (const ExpressionTreeNodePtr &child : node->children())
-        count += countNodes(child);
+    int count = 0;
+    QList<const ExpressionTreeNode *> pending;
+    if (node)
+        pending.append(node.data());
+    while (!pending.isEmpty()) {
+        const ExpressionTreeNode *current = pending.takeLast();
+        ++count;
+        for (const ExpressionTreeNodePtr &child : current->children()) {
+            if (child)
+                pending.append(child.data());
+        }
+    }
     return count;
 }
 
@@ -180,6 +185,24 @@ void createCNFStructure(const ExpressionTreeNodePtr &node, Level level, Conjunct
     cnf.lastDisjunction().addLiteral(makeLiteral(node));
 }
 
+// The variables in the order of their first appearance in the query text,
+// which the distribution of || over && does not keep.
+QStringList textOrder(const ExpressionTreeNodePtr &tree)
+{
+    QStringList names;
+    QList<const ExpressionTreeNode *> pending { tree.data() };
+    while (!pending.isEmpty()) {
+        const ExpressionTreeNode *node = pending.takeLast();
+        if (node->isVariable() && !names.contains(node->variableName()))
+            names.append(node->variableName());
+        for (qsizetype i = node->children().size() - 1; i >= 0; --i) {
+            if (node->children().at(i))
+                pending.append(node->children().at(i).data());
+        }
+    }
+    return names;
+}
+
 QString operandToString(const CNFOperand &operand)
 {
     if (operand.isVariable())
@@ -280,6 +303,8 @@ QMultiHash<QString, CNFLiteralIndex> ConjunctiveNormalForm::variableLocations() 
 
 QStringList ConjunctiveNormalForm::variableNames() const
 {
+    if (!m_variableOrder.isEmpty())
+        return m_variableOrder;
     QStringList names;
     QSet<QString> seen;
     const auto note = [&](const CNFOperand &operand) {
@@ -327,10 +352,18 @@ ConjunctiveNormalForm constructCNF(const ExpressionTreeNodePtr &tree, bool *ok)
 
     // The copy hangs below a root of its own so that its top node, too, can be
     // replaced by a rule.
+    // The rewriting recurses along the tree: a tree beyond the limit is
+    // refused before it is walked.
+    const int size = countNodes(tree);
+    if (size > MaxCNFTreeNodes) {
+        if (ok)
+            *ok = false;
+        return cnf;
+    }
     ExpressionTreeNodePtr fakeRoot = makeOperatorNode(QStringLiteral("fakeRoot"));
     fakeRoot->children() << tree->cloneTree();
     Rewriter rewriter;
-    rewriter.nodeCount = countNodes(fakeRoot);
+    rewriter.nodeCount = size + 1;
     rewriter.rewrite(fakeRoot);
     if (rewriter.tooLarge) {
         qCDebug(lcTraxoQuery) << "normal form exceeds" << MaxCNFTreeNodes << "nodes";
@@ -339,6 +372,7 @@ ConjunctiveNormalForm constructCNF(const ExpressionTreeNodePtr &tree, bool *ok)
         return cnf;
     }
     createCNFStructure(fakeRoot->children().at(0), Level::Conjunction, cnf);
+    cnf.setVariableOrder(textOrder(tree));
     return cnf;
 }
 

@@ -7,6 +7,7 @@
 #include <QMultiHash>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 namespace traxo {
 
@@ -102,20 +103,31 @@ public:
     }
     // Variable name -> index of every literal naming it.
     QMultiHash<QString, CNFLiteralIndex> variableLocations() const;
-    // The distinct variable names in the order of their first appearance, so
-    // that the search binds them, and reports its first solution, the same way
-    // in every run.
+    // The distinct variable names in the order the search binds them, which
+    // decides the first solution it reports: the order set by constructCNF
+    // (their first appearance in the query text), else their first
+    // appearance in the form.
     QStringList variableNames() const;
+    void setVariableOrder(const QStringList &names) { m_variableOrder = names; }
+    void clear()
+    {
+        QList<CNFDisjunction>::clear();
+        m_variableOrder.clear();
+    }
     // One line per disjunction, literals joined by " || ": for diagnostics and
     // tests.
     QString toString() const;
+
+private:
+    QStringList m_variableOrder;
 };
 
 // Rewrites the tree (double negation, De Morgan, distribution of || over &&)
 // until nothing changes and collects the result. A null tree gives an empty
-// form. When the form would grow beyond maxNodes tree nodes (distribution can
-// double the size with every disjunction of conjunctions) ok is set to false
-// and the result is empty.
+// form. When the tree or the form would grow beyond MaxCNFTreeNodes nodes
+// (distribution can double the size with every disjunction of conjunctions)
+// ok is set to false and the result is empty: the search does not need the
+// form, which stays the reference for small queries.
 ConjunctiveNormalForm constructCNF(const ExpressionTreeNodePtr &tree, bool *ok = nullptr);
 
 // Limit on the size of the rewritten tree that constructCNF accepts.

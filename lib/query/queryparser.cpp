@@ -307,7 +307,10 @@ ExpressionTreeNodePtr createTree(const QList<ExpressionValue> &tokens, const QSt
 
     QList<ExpressionValue> operators;
     QList<ExpressionTreeNodePtr> subtrees;
-    QList<int> depths; // tree depth of each entry of subtrees
+    // Of each entry of subtrees: the brackets and negations the user wrote
+    // around its deepest operand. Chains of "&&" or "||" add nothing, so a
+    // query of any length fits as long as it is not nested too deeply.
+    QList<int> nestings;
 
     // Makes a node of the operator on top of the stack from its operands.
     const auto reduce = [&]() -> bool {
@@ -318,13 +321,20 @@ ExpressionTreeNodePtr createTree(const QList<ExpressionValue> &tokens, const QSt
             return false;
         }
         ExpressionTreeNodePtr node = ExpressionTreeNode::create(op);
-        int depth = 0;
+        int nesting = 0;
         for (int i = 0; i < numArgs; ++i) {
             node->children().prepend(subtrees.takeLast());
-            depth = std::max(depth, depths.takeLast());
+            nesting = std::max(nesting, nestings.takeLast());
         }
-        ++depth;
-        if (depth > MaxQueryNestingDepth) {
+        // A comparison of comparisons nests as well: the type check names
+        // each operand's whole text in its messages.
+        const QString name = op.operatorName();
+        const bool logical = name.contains(QLatin1String("&&")) || name.contains(QLatin1String("||"));
+        const bool nests = name == QLatin1String("!")
+            || (!logical && std::any_of(node->children().cbegin(), node->children().cend(), [](const auto &child) {
+                   return child->isOperator();
+               }));
+        if (nests && ++nesting > MaxQueryNestingDepth) {
             errors.append(
                 QueryError(QueryErrorType::Error, nestingMessage(op.position()), op.position(), op.originalText()));
             return false;
@@ -332,14 +342,13 @@ ExpressionTreeNodePtr createTree(const QList<ExpressionValue> &tokens, const QSt
         int start = INT_MAX;
         int end = INT_MIN;
         for (const ExpressionTreeNodePtr &child : node->children()) {
-            node->variables().unite(child->variables());
             start = std::min(start, child->spanPosition());
             end = std::max(end, child->spanPosition() + child->spanLength());
         }
         if (numArgs > 0)
-            node->setSpan(start, query.mid(start, end - start));
+            node->setSpan(start, end - start, query);
         subtrees.append(node);
-        depths.append(depth);
+        nestings.append(nesting);
         return true;
     };
 
@@ -350,10 +359,8 @@ ExpressionTreeNodePtr createTree(const QList<ExpressionValue> &tokens, const QSt
         if (isOperand(token)) {
             ExpressionTreeNodePtr leaf = ExpressionTreeNode::create(token);
             leaf->setSpan(token.position(), token.originalText());
-            if (token.isVariable())
-                leaf->variables().insert(token.variableName());
             subtrees.append(leaf);
-            depths.append(1);
+            nestings.append(offset / 10);
         } else if (isOperator(token, "(")) {
             offset += 10;
         } else if (isOperator(token, ")")) {
@@ -385,14 +392,13 @@ ExpressionTreeNodePtr makeAnyContainsNode(const ExpressionTreeNodePtr &node)
     ExpressionTreeNodePtr any
         = ExpressionTreeNode::create(ExpressionValue::fromVariable(QStringLiteral(":any"), node->position(), {}));
     any->setSpan(node->position(), QString());
-    any->variables().insert(QString());
 
     contains->children() << any << node;
-    contains->variables() = node->variables();
-    contains->variables().insert(QString());
     return contains;
 }
 
+// Both passes below walk the tree with a list of nodes still to visit rather
+// than by recursion: a long chain of "&&" is a deep tree.
 ExpressionTreeNodePtr expandImplicitTreeNodes(const ExpressionTreeNodePtr &node, bool isRoot)
 {
     if (!node)
@@ -400,15 +406,18 @@ ExpressionTreeNodePtr expandImplicitTreeNodes(const ExpressionTreeNodePtr &node,
     if (isRoot && node->isString())
         return makeAnyContainsNode(node);
 
-    const QString name = node->operatorName();
-    const bool logical
-        = name.contains(QLatin1String("&&")) || name.contains(QLatin1String("||")) || name == QLatin1String("!");
-    for (ExpressionTreeNodePtr &child : node->children()) {
-        if (logical && child && child->isString()) {
-            child = makeAnyContainsNode(child);
-            node->variables().insert(QString());
+    QList<ExpressionTreeNode *> pending { node.data() };
+    while (!pending.isEmpty()) {
+        ExpressionTreeNode *current = pending.takeLast();
+        const QString name = current->operatorName();
+        const bool logical
+            = name.contains(QLatin1String("&&")) || name.contains(QLatin1String("||")) || name == QLatin1String("!");
+        for (ExpressionTreeNodePtr &child : current->children()) {
+            if (logical && child && child->isString())
+                child = makeAnyContainsNode(child);
+            if (child)
+                pending.append(child.data());
         }
-        child = expandImplicitTreeNodes(child, false);
     }
     return node;
 }
@@ -416,25 +425,22 @@ ExpressionTreeNodePtr expandImplicitTreeNodes(const ExpressionTreeNodePtr &node,
 QSet<QString> expandUnnamedVariables(const ExpressionTreeNodePtr &node, int counter)
 {
     QSet<QString> given;
-    if (!node)
-        return given;
-    if (node->isVariable() && node->variableName().isEmpty()) {
-        const QString name = QStringLiteral("@unnamed-%1").arg(counter + 1);
-        node->setVariableName(name);
-        node->variables().remove(QString());
-        node->variables().insert(name);
-        given.insert(name);
-        return given;
-    }
-    for (const ExpressionTreeNodePtr &child : std::as_const(node->children())) {
-        const QSet<QString> names = expandUnnamedVariables(child, counter);
-        counter += int(names.size());
-        given.unite(names);
-    }
-    // Every unnamed variable below now has a name of its own.
-    if (!given.isEmpty()) {
-        node->variables().remove(QString());
-        node->variables().unite(given);
+    // Left to right: the children are taken from the end of the list.
+    QList<ExpressionTreeNode *> pending;
+    if (node)
+        pending.append(node.data());
+    while (!pending.isEmpty()) {
+        ExpressionTreeNode *current = pending.takeLast();
+        if (current->isVariable() && current->variableName().isEmpty()) {
+            const QString name = QStringLiteral("@unnamed-%1").arg(++counter);
+            current->setVariableName(name);
+            given.insert(name);
+        }
+        const auto &children = current->children();
+        for (qsizetype i = children.size() - 1; i >= 0; --i) {
+            if (children.at(i))
+                pending.append(children.at(i).data());
+        }
     }
     return given;
 }

@@ -11,10 +11,10 @@
 
 namespace traxo {
 
-// Deepest nesting of brackets, and of operators in the syntax tree, that a
-// query may have. Every pass over the tree recurses once per level, so the
-// limit keeps a pathological query (100 000 brackets, a megabyte of "!")
-// from exhausting the stack; real queries stay far below it.
+// Deepest nesting of brackets, "!" and comparisons of comparisons around any
+// operand that a query may have. Chains of "&&" and "||" do not nest and may be of any length; passes
+// over the tree recurse only on nesting, so the limit keeps a pathological
+// query (100 000 brackets, a megabyte of "!") from exhausting the stack.
 constexpr int MaxQueryNestingDepth = 500;
 
 // The whole pipeline: lexing, syntax check with implicit ANDs, tree building,

@@ -13,6 +13,15 @@ void report(const ExpressionTreeNodePtr &node, const QString &message, QList<Que
     errors.append(QueryError(type, message, node->position(), node->originalText()));
 }
 
+bool isBinary(const ExpressionTreeNodePtr &node)
+{
+    return node && node->isOperator() && node->numArgs() == 2 && node->children().size() == 2;
+}
+
+// The type of an operator node whose first operand has the type left.
+QString getTypesOfOne(const ExpressionTreeNodePtr &node, const QString &left,
+    const QHash<QString, QString> &attributeTypes, QList<QueryError> &errors);
+
 QString operandText(const ExpressionTreeNodePtr &node, int index)
 {
     const auto &children = node->children();
@@ -102,9 +111,32 @@ QString getTypes(
     if (!node->isOperator())
         return QStringLiteral("boolean");
 
+    // A left operand that is itself a two-operand operator is walked without
+    // recursion: chains of "&&" are as deep as they are long. Its messages
+    // still come before those of the right operand and of the node.
+    QList<ExpressionTreeNodePtr> chain;
+    ExpressionTreeNodePtr bottom = node;
+    while (isBinary(bottom) && isBinary(bottom->children().at(0))) {
+        chain.append(bottom);
+        bottom = bottom->children().at(0);
+    }
+    const bool negation = bottom->operatorName() == QLatin1String("!") && bottom->children().size() == 1;
+    if (!isBinary(bottom) && !negation)
+        return QStringLiteral("boolean");
+    QString left = getTypes(bottom->children().at(0), attributeTypes, errors);
+    left = getTypesOfOne(bottom, left, attributeTypes, errors);
+    while (!chain.isEmpty())
+        left = getTypesOfOne(chain.takeLast(), left, attributeTypes, errors);
+    return left;
+}
+
+namespace {
+
+QString getTypesOfOne(const ExpressionTreeNodePtr &node, const QString &left,
+    const QHash<QString, QString> &attributeTypes, QList<QueryError> &errors)
+{
     const QString op = node->operatorName();
-    if (node->numArgs() == 2 && node->children().size() == 2) {
-        const QString left = getTypes(node->children().at(0), attributeTypes, errors);
+    if (isBinary(node)) {
         const QString right = getTypes(node->children().at(1), attributeTypes, errors);
         if (op == QLatin1String("&&") || op == QLatin1String("implizit &&") || op == QLatin1String("||"))
             checkLogicalOperators(node, left, right, errors);
@@ -118,12 +150,12 @@ QString getTypes(
             checkNumberOperators(node, left, right, errors);
         return QStringLiteral("boolean");
     }
-    if (op == QLatin1String("!") && node->children().size() == 1) {
-        const QString types = getTypes(node->children().at(0), attributeTypes, errors);
-        checkUnaryLogicalOperators(node, types, errors);
-    }
+    if (op == QLatin1String("!") && node->children().size() == 1)
+        checkUnaryLogicalOperators(node, left, errors);
     return QStringLiteral("boolean");
 }
+
+} // namespace
 
 bool checkQueryTypes(const ExpressionTreeNodePtr &tree, QList<QueryError> &errors)
 {

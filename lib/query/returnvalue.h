@@ -33,6 +33,9 @@ public:
     // Six significant digits, the shorter of fixed and exponent form: the text
     // that attribute tables hold for sizes and ids.
     static ReturnValue fromNumber(float x);
+    // The exact decimal text of a count: sizes beyond 2^32 bytes compare
+    // exactly, where six digits would round them.
+    static ReturnValue fromInteger(qint64 x);
 
     ReturnValueType type() const { return m_type; }
     QString value() const { return m_value; }
@@ -47,8 +50,9 @@ public:
     QString toString(bool *ok = nullptr) const;
     bool toBool(bool *ok = nullptr) const;
     // Reads a leading number with an optional kb/mb/gb unit (binary factors);
-    // text after the number is ignored, so "12abc" reads as 12.
-    float toNumber(bool *ok = nullptr) const;
+    // text after the number is ignored, so "12abc" reads as 12. In double
+    // precision, so that byte counts up to 2^53 read exactly.
+    double toNumber(bool *ok = nullptr) const;
     // Reads "date time", "date" or "time" at the start of the text, in local
     // time; a time alone is taken on the current day.
     QDateTime toDate(bool *ok = nullptr) const;

@@ -15,23 +15,16 @@ bool TraxoFindQuery::setQuery(const QString &query)
 {
     m_query = query;
     m_cnf.clear();
+    m_formula = QueryFormula();
     m_prefilter = WordPrefilter();
     const ExpressionTreeNodePtr tree = parseQuery(query, m_errors);
     if (!tree)
         return false;
-    bool ok = false;
-    ConjunctiveNormalForm cnf = constructCNF(tree, &ok);
-    if (!ok) {
-        // Distributing || over && doubles the form for every disjunction of
-        // conjunctions; refusing is better than exhausting memory.
-        m_errors.append(QueryError(QueryErrorType::Error,
-            QStringLiteral("Error at position 0:\n query is too complex: its normal form would exceed %1 terms.")
-                .arg(MaxCNFTreeNodes),
-            0, query));
-        return false;
-    }
-    m_cnf = cnf;
-    m_prefilter = WordPrefilter(m_cnf);
+    m_formula = QueryFormula::fromTree(tree);
+    // The normal form is kept for small queries only, as the reference of
+    // the search; distribution makes it exponential in the alternatives.
+    m_cnf = constructCNF(tree);
+    m_prefilter = WordPrefilter(m_formula.impliedClauses());
     return true;
 }
 
@@ -47,7 +40,7 @@ bool TraxoFindQuery::matches(const QList<Summary> &summaries, QHash<QString, QSt
         target.clear();
         return false;
     }
-    return evaluateCNF(summaries, m_cnf, target, gaveUp);
+    return evaluateFormula(summaries, m_formula, target, gaveUp);
 }
 
 bool TraxoFindQuery::matches(TraxoParser &parser, QHash<QString, QString> *bindings, bool *gaveUp) const

@@ -3,6 +3,7 @@
 
 #include "query/conjunctivenormalform.h"
 #include "query/queryerror.h"
+#include "query/queryformula.h"
 #include "query/wordprefilter.h"
 #include "summary/summary.h"
 
@@ -28,12 +29,15 @@ public:
     QString query() const { return m_query; }
     bool isValid() const { return !containsErrors(m_errors); }
     QList<QueryError> getErrors() const { return m_errors; }
+    // The normal form, empty when the query is too large for one.
     const ConjunctiveNormalForm &cnf() const { return m_cnf; }
+    const QueryFormula &formula() const { return m_formula; }
 
     // Whether the steps and files of the summaries satisfy the query; bindings
     // (may be null) receives the named variables of the first solution. An
-    // invalid query matches nothing. A search too large to decide gives false
-    // and sets *gaveUp (may be null): the summaries may still hold a match.
+    // invalid query matches nothing. A search not decided within
+    // DefaultSearchMilliseconds gives false and sets *gaveUp (may be null):
+    // the summaries may still hold a match.
     bool matches(
         const QList<Summary> &summaries, QHash<QString, QString> *bindings = nullptr, bool *gaveUp = nullptr) const;
     // The same for the container the parser has opened, through its
@@ -49,6 +53,7 @@ private:
     QString m_query;
     QList<QueryError> m_errors;
     ConjunctiveNormalForm m_cnf;
+    QueryFormula m_formula;
     WordPrefilter m_prefilter;
 };
 

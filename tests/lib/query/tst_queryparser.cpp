@@ -78,6 +78,8 @@ private slots:
     void pathologicalInput_data();
     void pathologicalInput();
     void nestingWithinTheLimitIsAccepted();
+    void longChainsNeedNoDeepStack_data();
+    void longChainsNeedNoDeepStack();
 };
 
 void tst_QueryParser::operatorTable()
@@ -384,9 +386,11 @@ void tst_QueryParser::pathologicalInput_data()
     QTest::addRow("100000 unclosed brackets") << QString(n, '(') << nesting.arg(500);
     QTest::addRow("100000 closing brackets")
         << "a" + QString(n, ')') << "Error at position 1:\n found a closing  bracket ) but did not except one.";
-    QTest::addRow("100000 negations") << QString(n, '!') + "a" << nesting.arg(n - 500);
-    QTest::addRow("a megabyte of words") << QStringLiteral("a ").repeated(1 << 19) << nesting.arg(1000);
-    QTest::addRow("a megabyte of alternatives") << QStringLiteral("a||").repeated(1 << 18) + "a" << nesting.arg(1498);
+    QTest::addRow("100000 negations") << QString(n, '!') + "a" << nesting.arg(n - 501);
+    QTest::addRow("a chain of comparisons")
+        << QStringLiteral("a == ").repeated(n) + "a" << nesting.arg(2 + 5 * (MaxQueryNestingDepth + 1));
+    QTest::addRow("negations and brackets add up") << "!" + QString(500, '(') + "a" + QString(500, ')')
+                                                   << nesting.arg(0);
     QTest::addRow("a megabyte in quotes") << "'" + QString(1 << 20, 'x') + "'"
                                           << "";
     QTest::addRow("a megabyte of escapes") << "'" + QStringLiteral("\\'").repeated(1 << 19) + "'"
@@ -423,10 +427,50 @@ void tst_QueryParser::nestingWithinTheLimitIsAccepted()
     const int depth = MaxQueryNestingDepth;
     QList<QueryError> errors;
     QVERIFY(parseQuery(QString(depth, '(') + "a" + QString(depth, ')'), errors));
-    // 499 negations and the %contains of the word make 500 levels.
-    QVERIFY(parseQuery(QString(depth - 2, '!') + "a", errors));
+    QVERIFY(parseQuery(QString(depth, '!') + "a", errors));
+    QVERIFY(parseQuery("!" + QString(depth - 1, '(') + "a" + QString(depth - 1, ')'), errors));
     QVERIFY(errors.isEmpty());
     QVERIFY(!parseQuery(QString(depth + 1, '(') + "a" + QString(depth + 1, ')'), errors));
+    QVERIFY(!parseQuery(QString(depth + 1, '!') + "a", errors));
+}
+
+// Chains of operators are as deep as they are long; every pass over them,
+// deleting the tree included, must do without a stack of that depth.
+void tst_QueryParser::longChainsNeedNoDeepStack_data()
+{
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<int>("variables");
+
+    const int n = 10000;
+    QTest::addRow("juxtaposed words") << QStringLiteral("a ").repeated(n) << n;
+    QTest::addRow("alternatives") << QStringLiteral("x:filename == a || ").repeated(n) + "a" << 2;
+    QTest::addRow("explicit and implicit ands mixed") << QStringLiteral("a && b ").repeated(n / 2) << n;
+    QTest::addRow("negated terms") << QStringLiteral("!x:iswfs && ").repeated(n) + "x:isfile" << 1;
+}
+
+void tst_QueryParser::longChainsNeedNoDeepStack()
+{
+    QFETCH(QString, query);
+    QFETCH(int, variables);
+
+    bool parsed = false;
+    bool copied = false;
+    int named = -1;
+    QScopedPointer<QThread> thread(QThread::create([&]() {
+        QList<QueryError> errors;
+        ExpressionTreeNodePtr root = parseQuery(query, errors);
+        parsed = root && !containsErrors(errors);
+        if (parsed) {
+            named = int(root->variables().size());
+            copied = root->cloneTree()->spanText() == root->spanText();
+        }
+    }));
+    thread->setStackSize(256 * 1024);
+    thread->start();
+    QVERIFY(thread->wait(60000));
+    QVERIFY(parsed);
+    QVERIFY(copied);
+    QCOMPARE(named, variables);
 }
 
 QTEST_GUILESS_MAIN(tst_QueryParser)

@@ -136,42 +136,44 @@ void tst_ReturnValue::toNumber_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("isNumber");
-    QTest::addColumn<float>("number");
+    QTest::addColumn<double>("number");
 
-    QTest::addRow("kilobytes with blank and capitals") << "10 KB" << true << 10240.0f;
-    QTest::addRow("kilobytes") << "10kb" << true << 10240.0f;
-    QTest::addRow("fractional megabytes") << "1.5mb" << true << 1572864.0f;
-    QTest::addRow("gigabytes") << "2gb" << true << 2147483648.0f;
-    QTest::addRow("twelve kilobytes") << "12 kb" << true << 12288.0f;
-    QTest::addRow("exponent") << "-3e2" << true << -300.0f;
-    QTest::addRow("capital exponent") << "3E2" << true << 300.0f;
-    QTest::addRow("plus sign") << "+7" << true << 7.0f;
-    QTest::addRow("trailing text ignored") << "12abc" << true << 12.0f;
-    QTest::addRow("date reads as its year") << "2010-01-05" << true << 2010.0f;
-    QTest::addRow("word") << "abc" << false << 0.0f;
-    QTest::addRow("number not at the start") << "abc12" << false << 0.0f;
-    QTest::addRow("empty") << "" << false << 0.0f;
-    QTest::addRow("two decimal points") << "1.2.3" << false << 0.0f;
-    QTest::addRow("unit alone") << "kb" << false << 0.0f;
-    QTest::addRow("beyond single precision") << "1e39" << false << 0.0f;
-    QTest::addRow("sign alone") << "-" << false << 0.0f;
-    QTest::addRow("point alone") << "." << false << 0.0f;
-    QTest::addRow("exponent without digits") << "5e" << true << 5.0f;
-    QTest::addRow("exponent sign without digits") << "5e+x" << true << 5.0f;
-    QTest::addRow("sign before the exponent digits") << "25e-1kb" << true << 2560.0f;
-    QTest::addRow("a decimal comma is not read") << "1,5" << false << 0.0f;
-    QTest::addRow("negative kilobytes") << "-2KB" << true << -2048.0f;
+    QTest::addRow("kilobytes with blank and capitals") << "10 KB" << true << 10240.0;
+    QTest::addRow("kilobytes") << "10kb" << true << 10240.0;
+    QTest::addRow("fractional megabytes") << "1.5mb" << true << 1572864.0;
+    QTest::addRow("gigabytes") << "2gb" << true << 2147483648.0;
+    QTest::addRow("twelve kilobytes") << "12 kb" << true << 12288.0;
+    QTest::addRow("exponent") << "-3e2" << true << -300.0;
+    QTest::addRow("capital exponent") << "3E2" << true << 300.0;
+    QTest::addRow("plus sign") << "+7" << true << 7.0;
+    QTest::addRow("trailing text ignored") << "12abc" << true << 12.0;
+    QTest::addRow("date reads as its year") << "2010-01-05" << true << 2010.0;
+    QTest::addRow("word") << "abc" << false << 0.0;
+    QTest::addRow("number not at the start") << "abc12" << false << 0.0;
+    QTest::addRow("empty") << "" << false << 0.0;
+    QTest::addRow("two decimal points") << "1.2.3" << false << 0.0;
+    QTest::addRow("unit alone") << "kb" << false << 0.0;
+    QTest::addRow("beyond double precision") << "1e309" << false << 0.0;
+    QTest::addRow("sign alone") << "-" << false << 0.0;
+    QTest::addRow("point alone") << "." << false << 0.0;
+    QTest::addRow("exponent without digits") << "5e" << true << 5.0;
+    QTest::addRow("exponent sign without digits") << "5e+x" << true << 5.0;
+    QTest::addRow("sign before the exponent digits") << "25e-1kb" << true << 2560.0;
+    QTest::addRow("a decimal comma is not read") << "1,5" << false << 0.0;
+    QTest::addRow("negative kilobytes") << "-2KB" << true << -2048.0;
+    QTest::addRow("a byte past 4 GiB is exact") << "4294967297" << true << 4294967297.0;
+    QTest::addRow("five gigabytes") << "5gb" << true << 5368709120.0;
 }
 
 void tst_ReturnValue::toNumber()
 {
     QFETCH(QString, text);
     QFETCH(bool, isNumber);
-    QFETCH(float, number);
+    QFETCH(double, number);
 
     const ReturnValue v = ReturnValue::fromString(text);
     bool ok = !isNumber;
-    const float read = v.toNumber(&ok);
+    const double read = v.toNumber(&ok);
     QCOMPARE(ok, isNumber);
     QCOMPARE(v.isNumber(), isNumber);
     if (isNumber)
@@ -272,6 +274,10 @@ void tst_ReturnValue::evaluators_data()
     QTest::addRow("units are read") << ">" << str("10 KB") << str("10000") << yes;
     QTest::addRow("less or equal on equal numbers") << "<=" << str("5") << str("5.0") << yes;
     QTest::addRow("greater or equal") << ">=" << str("4") << str("5") << no;
+    // Single precision would round both sides to 2^31 or 2^32.
+    QTest::addRow("one byte past 2 GiB") << ">" << str("2147483649") << str("2gb") << yes;
+    QTest::addRow("one byte short of 4 GiB") << ">=" << str("4294967295") << str("4gb") << no;
+    QTest::addRow("one byte past 4 GiB") << ">" << str("4294967297") << str("4gb") << yes;
     QTest::addRow("dates ordered as dates") << "<" << str("2010-01-05") << str("2010-02-01") << yes;
     QTest::addRow("date against date and time") << "<" << str("2010-02-01") << str("2010-02-01 00:01") << yes;
     QTest::addRow("later date is greater") << ">" << str("2010-01-05 13:07") << str("2010-01-05 09:00") << yes;
@@ -294,7 +300,9 @@ void tst_ReturnValue::evaluators_data()
     QTest::addRow("text and true") << "&&" << str("x") << yes << typeError;
     QTest::addRow("true or text") << "||" << yes << str("x") << yes;
     QTest::addRow("false or true") << "||" << no << yes << yes;
-    QTest::addRow("text or false") << "||" << str("x") << no << typeError;
+    QTest::addRow("text or false gives the right operand") << "||" << str("x") << no << no;
+    QTest::addRow("text or unbound") << "||" << str("x") << unbound << unbound;
+    QTest::addRow("false or text") << "||" << no << str("x") << typeError;
     QTest::addRow("unbound or false") << "||" << unbound << no << no;
     QTest::addRow("not true") << "!" << yes << ReturnValue() << no;
     QTest::addRow("not text") << "!" << str("x") << ReturnValue() << typeError;
