@@ -11,10 +11,23 @@
 // per line: the cost of one plain scan of everything the query can see
 // (process start included). TRAXO_BENCH_QUERY_STEPS sets the number of steps
 // (default 200), TRAXO_BENCH_QUERY_REPEAT the calls per query (default 5).
+//
+// Then the queries that need more than a plain scan, each with its goal:
+// - the join "x:isfile && y:isfile && z:isfile && x:description ==
+//   z:filename" over one step of 100 and of 1000 files with one solution
+//   (goals 5 ms and 50 ms), beside the plain search that binds the
+//   variables in order and cuts only a disjunction of the normal form that
+//   has become false, as the search did before the join index (given 3 s);
+// - twelve alternatives of two tests, "(f:filetype == tN && f:filesize > 1)
+//   || ...", over the 2200 candidates (goal 50 ms; its normal form would
+//   have 4096 disjunctions);
+// - a conjunction of 5000 free words, parsed and evaluated (goal 1 s), beside
+//   grep -ci -F with the same 5000 words over the candidates' text.
 
 #include "query/cnfevaluation.h"
 #include "query/traxofindquery.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -82,6 +95,127 @@ double grepSeconds(const QString &path, const QString &word, int repeat)
             return -1;
     }
     return timer.nsecsElapsed() / 1e9 / repeat;
+}
+
+// The search as it was before the join index: variables bound in order to
+// the candidates in order, a branch cut only when a disjunction of the
+// normal form has all its literals false. Returns 1 on a match, 0 on none,
+// -1 when it did not finish in time.
+class PlainSearch
+{
+public:
+    PlainSearch(const QList<Summary> &summaries, const ConjunctiveNormalForm &cnf)
+        : m_cnf(cnf)
+        , m_variables(cnf.variableNames())
+    {
+        for (const Summary &step : summaries) {
+            m_tables << convertStepToHash(step);
+            for (const FileSummary &file : step.files)
+                m_tables << convertFileToHash(file, step.TagID);
+        }
+    }
+
+    int run(int milliseconds)
+    {
+        m_deadline = QDeadlineTimer(milliseconds);
+        m_assignment.assign(size_t(m_variables.size()), -1);
+        m_used.assign(size_t(m_tables.size()), false);
+        const bool found = search(0);
+        return m_timedOut ? -1 : int(found);
+    }
+
+private:
+    ReturnValue value(const CNFOperand &operand) const
+    {
+        if (operand.isString())
+            return ReturnValue::fromString(operand.string());
+        const int candidate = m_assignment[size_t(m_variables.indexOf(operand.variableName()))];
+        if (candidate < 0)
+            return ReturnValue(ReturnValueType::UnassignedVariable, QString());
+        return m_tables.at(candidate).value(
+            operand.variableAttribute().toLower(), ReturnValue(ReturnValueType::MissingAttribute, QString()));
+    }
+
+    // False only when the literal is determined and false.
+    bool mayHold(const CNFLiteral &literal) const
+    {
+        const ReturnValue left = value(literal.left());
+        const ReturnValue right = literal.isPredicate() ? value(literal.right()) : ReturnValue::fromBool(true);
+        if (left.isUnassignedVariable() || right.isUnassignedVariable())
+            return true;
+        ReturnValue result = left;
+        if (literal.op() == QLatin1String("=="))
+            result = evaluateEq(left, right);
+        return (result.isBool() && result.toBool()) != literal.isNegated();
+    }
+
+    bool search(int next)
+    {
+        if (next == m_variables.size())
+            return true;
+        for (int c = 0; c < m_tables.size(); ++c) {
+            if (m_used[size_t(c)])
+                continue;
+            if ((c & 63) == 0 && m_deadline.hasExpired()) {
+                m_timedOut = true;
+                return false;
+            }
+            m_assignment[size_t(next)] = c;
+            m_used[size_t(c)] = true;
+            const bool ok = std::all_of(m_cnf.cbegin(), m_cnf.cend(), [this](const CNFDisjunction &d) {
+                return std::any_of(d.cbegin(), d.cend(), [this](const CNFLiteral &l) { return mayHold(l); });
+            });
+            if (ok && search(next + 1))
+                return true;
+            m_used[size_t(c)] = false;
+            m_assignment[size_t(next)] = -1;
+            if (m_timedOut)
+                return false;
+        }
+        return false;
+    }
+
+    const ConjunctiveNormalForm &m_cnf;
+    QStringList m_variables;
+    QList<QHash<QString, ReturnValue>> m_tables;
+    std::vector<int> m_assignment;
+    std::vector<bool> m_used;
+    QDeadlineTimer m_deadline;
+    bool m_timedOut = false;
+};
+
+// One step of n files; only the file n*7/10 has a description naming another
+// file (the one at n*3/10).
+QList<Summary> joinSummaries(int n)
+{
+    Summary step;
+    step.Title = QStringLiteral("big");
+    for (int i = 0; i < n; ++i) {
+        FileSummary file;
+        file.TagID = i;
+        file.Filename = QStringLiteral("f%1.dat").arg(i);
+        file.Description = i == n * 7 / 10 ? QStringLiteral("f%1.dat").arg(n * 3 / 10) : QStringLiteral("none");
+        step.files << file;
+    }
+    return { step };
+}
+
+template<typename Call>
+double secondsPerCall(int repeat, Call call)
+{
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < repeat; ++i)
+        call();
+    return timer.nsecsElapsed() / 1e9 / repeat;
+}
+
+int reportGoal(const char *label, double seconds, double goalSeconds, const QString &peer)
+{
+    const bool met = seconds <= goalSeconds;
+    std::printf("%-34s %10.2f ms  goal %6.0f ms  %-4s  %s\n", label, seconds * 1e3, goalSeconds * 1e3,
+        met ? "ok" : "MISS", qPrintable(peer));
+    return met ? 0 : 1;
 }
 
 } // namespace
@@ -155,5 +289,73 @@ int main()
         std::printf("%-22s %12.2f %16.0f %11.1fx\n", c.label, seconds * 1e3, candidates / seconds,
             grep > 0 ? seconds / grep : 0.0);
     }
+
+    std::printf("\n%-34s %13s  %12s  %-4s  %s\n", "query", "new", "", "", "peer");
+    const QString joinQuery = QStringLiteral("x:isfile && y:isfile && z:isfile && x:description == z:filename");
+    const TraxoFindQuery join(joinQuery);
+    for (const int files : { 100, 1000 }) {
+        const QList<Summary> data = joinSummaries(files);
+        QHash<QString, QString> bindings;
+        bool matched = false;
+        const double seconds = secondsPerCall(repeat, [&]() { matched = join.matches(data, &bindings); });
+        if (!matched || bindings.value(QStringLiteral("z")) != QStringLiteral("file: f%1.dat").arg(files * 3 / 10)) {
+            std::fprintf(stderr, "join over %d files: unexpected result\n", files);
+            status = 1;
+        }
+        QElapsedTimer timer;
+        timer.start();
+        const int plain = PlainSearch(data, join.cnf()).run(3000);
+        const double plainSeconds = timer.nsecsElapsed() / 1e9;
+        const QString peer = plain < 0
+            ? QStringLiteral("plain search: not done after %1 ms").arg(plainSeconds * 1e3, 0, 'f', 0)
+            : QStringLiteral("plain search: %1 ms, %2x")
+                  .arg(plainSeconds * 1e3, 0, 'f', 1)
+                  .arg(plainSeconds / seconds, 0, 'f', 0);
+        const QByteArray label = QStringLiteral("three-variable join, %1 files").arg(files).toUtf8();
+        status |= reportGoal(label.constData(), seconds, files == 100 ? 0.005 : 0.05, peer);
+    }
+
+    QStringList alternatives;
+    for (int i = 0; i < 12; ++i)
+        alternatives << QStringLiteral("(f:filetype == t%1 && f:filesize > 1)").arg(i);
+    alternatives << QStringLiteral("(f:filetype == log && f:filesize > 4000)");
+    const TraxoFindQuery twelve(alternatives.join(QStringLiteral(" || ")));
+    QHash<QString, QString> bindings;
+    bool matched = false;
+    const double twelveSeconds = secondsPerCall(repeat, [&]() { matched = twelve.matches(summaries, &bindings); });
+    if (!twelve.isValid() || !matched
+        || bindings.value(QStringLiteral("f")) != QStringLiteral("file: file_%1_9.txt").arg(steps - 1)) {
+        std::fprintf(stderr, "twelve alternatives: unexpected result\n");
+        status = 1;
+    }
+    status |= reportGoal("twelve alternatives, 2 tests each", twelveSeconds, 0.05,
+        QStringLiteral("normal form: %1").arg(twelve.cnf().isEmpty() ? "too large" : "built"));
+
+    // Words every candidate holds, and one only the last file holds.
+    QStringList words;
+    for (int i = 0; i < 4999; ++i)
+        words << QStringLiteral("file");
+    words << QStringLiteral("needle");
+    const QString wordsFile = dir.filePath(QStringLiteral("words.txt"));
+    QFile list(wordsFile);
+    if (!list.open(QIODevice::WriteOnly) || list.write(words.join('\n').toUtf8() + '\n') < 0) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(wordsFile));
+        return 1;
+    }
+    list.close();
+    const double grepWords = grepSeconds(dump, QStringLiteral("-f") + wordsFile, repeat);
+    matched = false;
+    const double wordsSeconds = secondsPerCall(repeat, [&]() {
+        const TraxoFindQuery conjunction(words.join(QStringLiteral(" && ")));
+        matched = conjunction.isValid() && conjunction.matches(summaries);
+    });
+    if (!matched) {
+        std::fprintf(stderr, "5000 words: unexpected result\n");
+        status = 1;
+    }
+    status |= reportGoal("5000 free words joined by &&", wordsSeconds, 1.0,
+        QStringLiteral("grep -ci -f 5000 words: %1 ms, %2x")
+            .arg(grepWords * 1e3, 0, 'f', 1)
+            .arg(wordsSeconds / grepWords, 0, 'f', 1));
     return status;
 }

@@ -563,12 +563,13 @@ private:
     mutable std::vector<std::optional<CachedValue>> m_values;
 };
 
-PreparedOperand prepareOperand(const CNFOperand &operand, const QStringList &variableNames, QStringList &slotNames)
+PreparedOperand prepareOperand(
+    const CNFOperand &operand, const QHash<QString, int> &variableIndex, QStringList &slotNames)
 {
     PreparedOperand prepared;
     if (operand.isVariable()) {
         prepared.kind = CNFOperand::Variable;
-        prepared.variable = int(variableNames.indexOf(operand.variableName()));
+        prepared.variable = variableIndex.value(operand.variableName(), -1);
         prepared.attributeName = operand.variableAttribute().toLower();
         prepared.attribute = attributeFromName(prepared.attributeName);
         prepared.slot = int(slotNames.indexOf(prepared.attributeName));
@@ -618,7 +619,6 @@ QString getVariableValue(const Candidate &candidate)
         return QStringLiteral("workflowstep: %1").arg(candidate.step->Title);
     return QStringLiteral("file: %1").arg(candidate.file->Filename);
 }
-
 
 // The search: binds the variables in the formula's order to the candidates in
 // list order, so the first solution it meets is the first in that order, and
@@ -710,6 +710,9 @@ Search::Search(const QList<Summary> &summaries, const QueryFormula &formula)
     variableLiterals.resize(size_t(variables));
     joins.resize(size_t(variables));
 
+    QHash<QString, int> variableIndex;
+    for (int v = 0; v < variables; ++v)
+        variableIndex.insert(variableNames.at(v), v);
     const QHash<QString, OperatorEntry> &operators = operatorTable();
     QStringList slotNames;
     const QList<CNFLiteral> &cnfLiterals = formula.literals();
@@ -724,9 +727,9 @@ Search::Search(const QList<Summary> &summaries, const QueryFormula &formula)
             prepared.operation = op->operation;
             prepared.knownOperator = true;
         }
-        prepared.left = prepareOperand(literal.left(), variableNames, slotNames);
+        prepared.left = prepareOperand(literal.left(), variableIndex, slotNames);
         if (literal.isPredicate())
-            prepared.right = prepareOperand(literal.right(), variableNames, slotNames);
+            prepared.right = prepareOperand(literal.right(), variableIndex, slotNames);
         literals.push_back(prepared);
     }
     for (int i = 0; i < int(literals.size()); ++i)
@@ -858,6 +861,12 @@ bool Search::bind(int variable, int candidate)
     assignment[size_t(variable)] = candidate;
     trailMarks[size_t(variable)].push_back(int(trail.size()));
     for (const int literal : variableLiterals[size_t(variable)]) {
+        // A literal whose conjunction is false or whose disjunction is true
+        // already cannot change anything above it; it stays undetermined
+        // until this binding, or the one that decided its parent, is undone.
+        const Node &parent = nodes[size_t(nodes[size_t(literalNodes[size_t(literal)])].parent)];
+        if (parent.value == (parent.kind == QueryFormula::Kind::And ? EvaluationResult::False : EvaluationResult::True))
+            continue;
         const EvaluationResult value = evaluateLiteral(literals[size_t(literal)]);
         if (value == EvaluationResult::Undetermined)
             continue;
@@ -923,9 +932,8 @@ bool Search::independent(int variable) const
     const std::vector<int> &own = variableLiterals[size_t(variable)];
     return std::all_of(own.cbegin(), own.cend(), [&](int literal) {
         const PreparedLiteral &l = literals[size_t(literal)];
-        const auto other = [variable](const PreparedOperand &o) {
-            return o.kind == CNFOperand::Variable && o.variable != variable;
-        };
+        const auto other
+            = [variable](const PreparedOperand &o) { return o.kind == CNFOperand::Variable && o.variable != variable; };
         return !other(l.left) && !other(l.right);
     });
 }
@@ -1139,8 +1147,8 @@ QHash<QString, ReturnValue> convertFileToHash(const FileSummary &file, int stepT
     return attributeTable(Candidate { nullptr, &file, stepTagId });
 }
 
-bool evaluateFormula(const QList<Summary> &summaries, const QueryFormula &formula,
-    QHash<QString, QString> &bindings, bool *gaveUp, qint64 maxTrials, int maxMilliseconds)
+bool evaluateFormula(const QList<Summary> &summaries, const QueryFormula &formula, QHash<QString, QString> &bindings,
+    bool *gaveUp, qint64 maxTrials, int maxMilliseconds)
 {
     bindings.clear();
     if (gaveUp)

@@ -33,9 +33,8 @@ QHash<QString, ReturnValue> convertFileToHash(const FileSummary &file, int stepT
 // maxMilliseconds (none when negative) the search gives up, returns false
 // and sets *gaveUp (may be null): the container may still match.
 constexpr int DefaultSearchMilliseconds = 2000;
-bool evaluateFormula(const QList<Summary> &summaries, const QueryFormula &formula,
-    QHash<QString, QString> &bindings, bool *gaveUp = nullptr, qint64 maxTrials = -1,
-    int maxMilliseconds = DefaultSearchMilliseconds);
+bool evaluateFormula(const QList<Summary> &summaries, const QueryFormula &formula, QHash<QString, QString> &bindings,
+    bool *gaveUp = nullptr, qint64 maxTrials = -1, int maxMilliseconds = DefaultSearchMilliseconds);
 
 // The same for a conjunctive normal form, as a conjunction of its
 // disjunctions in its variable order.

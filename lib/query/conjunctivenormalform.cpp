@@ -190,11 +190,14 @@ void createCNFStructure(const ExpressionTreeNodePtr &node, Level level, Conjunct
 QStringList textOrder(const ExpressionTreeNodePtr &tree)
 {
     QStringList names;
+    QSet<QString> seen;
     QList<const ExpressionTreeNode *> pending { tree.data() };
     while (!pending.isEmpty()) {
         const ExpressionTreeNode *node = pending.takeLast();
-        if (node->isVariable() && !names.contains(node->variableName()))
+        if (node->isVariable() && !seen.contains(node->variableName())) {
+            seen.insert(node->variableName());
             names.append(node->variableName());
+        }
         for (qsizetype i = node->children().size() - 1; i >= 0; --i) {
             if (node->children().at(i))
                 pending.append(node->children().at(i).data());

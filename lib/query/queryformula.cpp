@@ -31,8 +31,8 @@ CNFLiteral makeLiteral(const ExpressionTreeNode &node, bool negated)
 {
     CNFLiteral literal = CNFLiteral::fromInvalid();
     if (node.isOperator())
-        literal = CNFLiteral(false, makeOperand(node.children().value(0)), node.operatorName(),
-            makeOperand(node.children().value(1)));
+        literal = CNFLiteral(
+            false, makeOperand(node.children().value(0)), node.operatorName(), makeOperand(node.children().value(1)));
     else if (node.isVariable())
         literal = CNFLiteral(false, CNFOperand::fromVariable(node.variableName(), node.variableAttribute()));
     literal.setNegated(negated);

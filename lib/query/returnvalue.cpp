@@ -248,6 +248,21 @@ bool ReturnValue::toBool(bool *ok) const
 
 double ReturnValue::toNumber(bool *ok) const
 {
+    // Sizes and ids, most of what a search compares, are plain integers: read
+    // without the locale-aware conversion, exactly below 2^63.
+    const qsizetype size = m_value.size();
+    qsizetype i = size > 0 && isSign(m_value.at(0)) ? 1 : 0;
+    if (size > i && size - i <= 18) {
+        qint64 integer = 0;
+        for (; i < size && isDigit(m_value.at(i)); ++i)
+            integer = integer * 10 + (m_value.at(i).unicode() - u'0');
+        if (i == size) {
+            if (ok)
+                *ok = true;
+            return double(m_value.at(0) == QLatin1Char('-') ? -integer : integer);
+        }
+    }
+
     QString text = m_value.toLower();
     double factor = 1.0;
     if (text.endsWith(QLatin1String("kb")))

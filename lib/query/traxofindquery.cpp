@@ -23,7 +23,8 @@ bool TraxoFindQuery::setQuery(const QString &query)
     m_formula = QueryFormula::fromTree(tree);
     // The normal form is kept for small queries only, as the reference of
     // the search; distribution makes it exponential in the alternatives.
-    m_cnf = constructCNF(tree);
+    if (m_formula.literals().size() <= MaxReferenceLiterals)
+        m_cnf = constructCNF(tree);
     m_prefilter = WordPrefilter(m_formula.impliedClauses());
     return true;
 }

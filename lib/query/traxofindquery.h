@@ -29,7 +29,9 @@ public:
     QString query() const { return m_query; }
     bool isValid() const { return !containsErrors(m_errors); }
     QList<QueryError> getErrors() const { return m_errors; }
-    // The normal form, empty when the query is too large for one.
+    // The normal form, empty for a query of more than MaxReferenceLiterals
+    // literals or a form too large to build.
+    static constexpr int MaxReferenceLiterals = 256;
     const ConjunctiveNormalForm &cnf() const { return m_cnf; }
     const QueryFormula &formula() const { return m_formula; }
 

@@ -116,7 +116,8 @@ private:
             static const QHash<QString, ReturnValue (*)(const ReturnValue &, const ReturnValue &)> evaluators {
                 { "==", evaluateEq }, { "!=", evaluateNEq }, { "<", evaluateLess }, { "<=", evaluateLessEq },
                 { ">", evaluateGreater }, { ">=", evaluateGreaterEq }, { "%contains", evaluateContains },
-                { "%matches", evaluateMatches }, { "%isapprox", evaluateIsApprox } };
+                { "%matches", evaluateMatches }, { "%isapprox", evaluateIsApprox }
+            };
             const auto evaluator = evaluators.value(literal.op());
             if (!evaluator)
                 return Truth::False;
@@ -326,10 +327,8 @@ void tst_QueryFormula::hardQueriesAreDecided_data()
     QStringList alternatives;
     for (int i = 0; i < 10; ++i)
         alternatives << QStringLiteral("(f:filetype == t%1 && f:filesize > 1)").arg(9 - i);
-    QTest::addRow("ten alternatives of two tests") << alternatives.join(" || ")
-                                                   << QStringList { "f = file: f2.dat" };
-    QTest::addRow("5000 words without a bracket") << QStringLiteral("dat && ").repeated(4999) + "f99"
-                                                  << QStringList();
+    QTest::addRow("ten alternatives of two tests") << alternatives.join(" || ") << QStringList { "f = file: f2.dat" };
+    QTest::addRow("5000 words without a bracket") << QStringLiteral("dat && ").repeated(4999) + "f99" << QStringList();
 }
 
 void tst_QueryFormula::hardQueriesAreDecided()

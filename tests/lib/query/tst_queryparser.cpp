@@ -389,8 +389,8 @@ void tst_QueryParser::pathologicalInput_data()
     QTest::addRow("100000 negations") << QString(n, '!') + "a" << nesting.arg(n - 501);
     QTest::addRow("a chain of comparisons")
         << QStringLiteral("a == ").repeated(n) + "a" << nesting.arg(2 + 5 * (MaxQueryNestingDepth + 1));
-    QTest::addRow("negations and brackets add up") << "!" + QString(500, '(') + "a" + QString(500, ')')
-                                                   << nesting.arg(0);
+    QTest::addRow("negations and brackets add up")
+        << "!" + QString(500, '(') + "a" + QString(500, ')') << nesting.arg(0);
     QTest::addRow("a megabyte in quotes") << "'" + QString(1 << 20, 'x') + "'"
                                           << "";
     QTest::addRow("a megabyte of escapes") << "'" + QStringLiteral("\\'").repeated(1 << 19) + "'"
