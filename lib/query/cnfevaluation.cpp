@@ -1075,7 +1075,11 @@ bool Search::hasSupport(int variable)
     const int last = support[size_t(variable)];
     if (last >= 0 && tryOne(last))
         return true;
+    int tried = 0;
     for (const int c : candidatesOf(variable)) {
+        // Counted as support: the search stops at its next binding.
+        if ((++tried & 255) == 0 && outOfTime())
+            return true;
         if (c != last && tryOne(c)) {
             support[size_t(variable)] = c;
             return true;

@@ -14,7 +14,7 @@ using namespace traxo;
 
 namespace {
 
-FileSummary makeFile(int tagId, const QString &name, const QString &type, int size, const QString &purpose)
+FileSummary makeFile(int tagId, const QString &name, const QString &type, qint64 size, const QString &purpose)
 {
     FileSummary file;
     file.TagID = tagId;
@@ -160,6 +160,8 @@ private slots:
     void unknownOperatorIsFalse();
     void invalidQueryMatchesNothing();
     void manyAlternativesAreDecided();
+    void sizesBeyond32Bits_data();
+    void sizesBeyond32Bits();
     void wordThatMatchesNothingEndsTheSearch();
     void joinTooLargeToDecideGivesUp();
     void ownTestsNarrowTheJoin();
@@ -431,6 +433,39 @@ void tst_CNFEvaluation::manyAlternativesAreDecided()
     TraxoFindQuery smaller(pairs.mid(0, 6).join(" || "));
     QVERIFY(smaller.isValid());
     QCOMPARE(smaller.cnf().numDisjunctions(), 64);
+}
+
+// Single precision would make 2^32 - 1 and 2^32 + 1 both 2^32, and six
+// digits would make every size near 5 GiB "5.36871e+09".
+void tst_CNFEvaluation::sizesBeyond32Bits_data()
+{
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<bool>("matches");
+    QTest::addColumn<QString>("binding");
+
+    QTest::addRow("one byte past 4 GiB is more") << "f:filesize > 4gb" << true << "file: past4";
+    QTest::addRow("one byte short of 4 GiB is less") << "f:filesize >= 4gb" << true << "file: past4";
+    QTest::addRow("one byte past 2 GiB") << "f:filesize > 2gb && f:filesize < 3gb" << true << "file: past2";
+    QTest::addRow("exact text of 5 GiB") << "f:filesize == 5368709120" << true << "file: five";
+    QTest::addRow("a free word finds the exact size") << "5368709120" << true << QString();
+    QTest::addRow("the rounded text is no size") << "5.36871e+09" << false << QString();
+}
+
+void tst_CNFEvaluation::sizesBeyond32Bits()
+{
+    QFETCH(QString, query);
+    QFETCH(bool, matches);
+    QFETCH(QString, binding);
+
+    Summary step;
+    step.files << makeFile(0, "short4", "raw", 4294967295LL, "OutFile")
+               << makeFile(1, "past2", "raw", 2147483649LL, "OutFile")
+               << makeFile(2, "past4", "raw", 4294967297LL, "OutFile")
+               << makeFile(3, "five", "raw", 5368709120LL, "OutFile");
+    const TraxoFindQuery findQuery(query);
+    QHash<QString, QString> bindings;
+    QCOMPARE(findQuery.matches({ step }, &bindings), matches);
+    QCOMPARE(bindings.value("f"), binding);
 }
 
 void tst_CNFEvaluation::wordThatMatchesNothingEndsTheSearch()
