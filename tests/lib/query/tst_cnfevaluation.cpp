@@ -579,7 +579,7 @@ void tst_CNFEvaluation::matchesAnOpenedContainer()
 
     ContainerWriter::Section section;
     section.title = step.Title;
-    section.files << ContainerWriter::File { "csv", "points.csv", {}, {}, "1,2\n", ContainerWriter::None };
+    section.files << ContainerWriter::File { "csv", "points.csv", {}, {}, "1,2\n", {}, -1, ContainerWriter::None };
     section.summary = SummaryWriter::writeSummaryUtf8(step);
     ContainerWriter writer;
     QVERIFY2(writer.create(path) && writer.appendSection(path, section), qPrintable(writer.errorString()));
