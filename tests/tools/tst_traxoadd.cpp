@@ -544,8 +544,12 @@ void tst_TraxoAdd::killedWriterLeavesOldOrNewHistory()
                 round % 2 ? "compress" : "no-compress" });
         QVERIFY(writer->waitForStarted());
         QTest::qWait(int(random.bounded(400)));
-        ::kill(pid_t(writer->processId()), SIGKILL);
-        QVERIFY(writer->waitForFinished());
+        // A writer that already ended has no process id left, and kill(0)
+        // would hit the whole process group: the test runner with it.
+        if (const qint64 pid = writer->processId(); pid > 0)
+            ::kill(pid_t(pid), SIGKILL);
+        if (writer->state() != QProcess::NotRunning)
+            QVERIFY(writer->waitForFinished());
         const testcommon::ContainerCheck check = testcommon::checkContainer(path("c.traxo"));
         QVERIFY2(check.sections == steps || check.sections == steps + 1, qPrintable(QString::number(round)));
         QCOMPARE(check.invalid, 0);
