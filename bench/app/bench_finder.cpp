@@ -189,17 +189,13 @@ int main(int argc, char *argv[])
     const int largeCount = 20;
 
     QTemporaryDir dir;
-    const QString smallRoot = dir.filePath("small");
-    const QString largeRoot = dir.filePath("large");
-    QDir().mkpath(largeRoot);
-    std::printf("building %d small containers and %d containers of %d MiB...\n", smallCount, largeCount, mib);
-    std::fflush(stdout);
-    const int smallHits = benchtrees::buildSmallTree(smallRoot, smallCount);
-    const int largeHits = benchtrees::buildLargeTree(largeRoot, largeCount, mib);
-    if (smallHits < 0 || largeHits < 0) {
-        std::fprintf(stderr, "could not build the trees\n");
+    benchtrees::Trees trees;
+    if (!benchtrees::buildTrees(dir.path(), smallCount, largeCount, mib, &trees))
         return 1;
-    }
+    const QString &smallRoot = trees.smallRoot;
+    const QString &largeRoot = trees.largeRoot;
+    const int smallHits = trees.smallHits;
+    const int largeHits = trees.largeHits;
 
     std::printf("goals: large tree ratio at least 10, small tree ratio at least 0.5\n");
     const bool ok = compare("small", smallRoot, smallHits, repeat) & compare("large", largeRoot, largeHits, repeat);

@@ -101,17 +101,13 @@ int main(int argc, char *argv[])
     }
 
     QTemporaryDir dir;
-    const QString smallRoot = dir.filePath("small");
-    const QString largeRoot = dir.filePath("large");
-    QDir().mkpath(largeRoot);
-    std::printf("building %d small containers and %d containers of %d MiB...\n", smallCount, largeCount, mib);
-    std::fflush(stdout);
-    const int smallHits = benchtrees::buildSmallTree(smallRoot, smallCount);
-    const int largeHits = benchtrees::buildLargeTree(largeRoot, largeCount, mib);
-    if (smallHits < 0 || largeHits < 0) {
-        std::fprintf(stderr, "could not build the trees\n");
+    benchtrees::Trees trees;
+    if (!benchtrees::buildTrees(dir.path(), smallCount, largeCount, mib, &trees))
         return 1;
-    }
+    const QString &smallRoot = trees.smallRoot;
+    const QString &largeRoot = trees.largeRoot;
+    const int smallHits = trees.smallHits;
+    const int largeHits = trees.largeHits;
     QStringList largeFiles = QDir(largeRoot).entryList({ QStringLiteral("*.traxo") }, QDir::Files, QDir::Name);
     bool ok = true;
 

@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QRandomGenerator>
 
+#include <cstdio>
+
 namespace benchtrees {
 
 QString word()
@@ -96,6 +98,22 @@ int buildLargeTree(const QString &root, int count, int mib)
             return -1;
     }
     return hits;
+}
+
+bool buildTrees(const QString &dir, int smallCount, int largeCount, int mib, Trees *trees)
+{
+    trees->smallRoot = QDir(dir).filePath(QStringLiteral("small"));
+    trees->largeRoot = QDir(dir).filePath(QStringLiteral("large"));
+    QDir().mkpath(trees->largeRoot);
+    std::printf("building %d small containers and %d containers of %d MiB...\n", smallCount, largeCount, mib);
+    std::fflush(stdout);
+    trees->smallHits = buildSmallTree(trees->smallRoot, smallCount);
+    trees->largeHits = buildLargeTree(trees->largeRoot, largeCount, mib);
+    if (trees->smallHits < 0 || trees->largeHits < 0) {
+        std::fprintf(stderr, "could not build the trees\n");
+        return false;
+    }
+    return true;
 }
 
 } // namespace benchtrees

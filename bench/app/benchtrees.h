@@ -15,6 +15,17 @@ QString word();
 int buildSmallTree(const QString &root, int count);
 int buildLargeTree(const QString &root, int count, int mib);
 
+struct Trees
+{
+    QString smallRoot;
+    QString largeRoot;
+    int smallHits = 0;
+    int largeHits = 0;
+};
+// Builds both trees below dir, saying so on standard output; false (with a
+// line on standard error) when either could not be written.
+bool buildTrees(const QString &dir, int smallCount, int largeCount, int mib, Trees *trees);
+
 } // namespace benchtrees
 
 #endif
