@@ -40,6 +40,25 @@ QByteArray intField(const char *name, qint64 value)
     return field(name, value < 0 ? QByteArray() : QByteArray::number(value));
 }
 
+QByteArray fileMarker(const ContainerWriter::File &file, bool flate, qint64 filesize, qint64 cfilesize,
+    qint64 blocksize, qint64 offset, const QByteArray &md5file, const QByteArray &md5cfile)
+{
+    QByteArray line = QByteArray(TRAXO_EMBEDDEDFILE_PREFIX) + ' ';
+    line += textField("filetype", file.filetype);
+    line += textField("filename", file.filename);
+    line += textField("desc", file.description);
+    line += textField("comment", file.comment);
+    line += textField("compression", flate ? QStringLiteral("flate") : QStringLiteral("none"));
+    line += intField("filesize", filesize);
+    line += intField("cfilesize", cfilesize);
+    line += intField("blocksize", blocksize);
+    line += intField("offset", offset);
+    line += field("md5file", md5file);
+    line += field("md5cfile", md5cfile);
+    line += "-->";
+    return line;
+}
+
 } // namespace
 
 ContainerWriter::ContainerWriter(QObject *sink)
@@ -72,19 +91,9 @@ QByteArray ContainerWriter::fileBlock(const File &file)
     // bytes and a line feed, so the next marker starts a line of its own.
     const qint64 offset = 1;
     const qint64 blocksize = offset + stored.size() + 1;
-    QByteArray block = QByteArray(TRAXO_EMBEDDEDFILE_PREFIX) + ' ';
-    block += textField("filetype", file.filetype);
-    block += textField("filename", file.filename);
-    block += textField("desc", file.description);
-    block += textField("comment", file.comment);
-    block += textField("compression", flate ? QStringLiteral("flate") : QStringLiteral("none"));
-    block += intField("filesize", file.content.size());
-    block += intField("cfilesize", stored.size());
-    block += intField("blocksize", blocksize);
-    block += intField("offset", offset);
-    block += field("md5file", md5Hex(file.content));
-    block += field("md5cfile", flate ? md5Hex(stored) : QByteArray());
-    block += "-->\n";
+    QByteArray block = fileMarker(file, flate, file.content.size(), stored.size(), blocksize, offset,
+        md5Hex(file.content), flate ? md5Hex(stored) : QByteArray());
+    block += '\n';
     block += stored;
     block += '\n';
     return block;
@@ -138,25 +147,6 @@ namespace {
 
 constexpr qint64 ChunkSize = 4 << 20;
 constexpr qint64 DeflateOutputSize = 1 << 20;
-
-QByteArray fileMarker(const ContainerWriter::File &file, bool flate, qint64 filesize, qint64 cfilesize,
-    qint64 blocksize, qint64 offset, const QByteArray &md5file, const QByteArray &md5cfile)
-{
-    QByteArray line = QByteArray(TRAXO_EMBEDDEDFILE_PREFIX) + ' ';
-    line += textField("filetype", file.filetype);
-    line += textField("filename", file.filename);
-    line += textField("desc", file.description);
-    line += textField("comment", file.comment);
-    line += textField("compression", flate ? QStringLiteral("flate") : QStringLiteral("none"));
-    line += intField("filesize", filesize);
-    line += intField("cfilesize", cfilesize);
-    line += intField("blocksize", blocksize);
-    line += intField("offset", offset);
-    line += field("md5file", md5file);
-    line += field("md5cfile", md5cfile);
-    line += "-->";
-    return line;
-}
 
 ContainerWriter::StoredFile storedFile(const ContainerWriter::File &file)
 {
