@@ -76,6 +76,10 @@ void appendUnique(QList<int> *ids, int id)
         ids->append(id);
 }
 
+// How often a slice collects the verdicts and progress of the worker threads:
+// often enough for prompt icons, rare enough to leave the event loop free.
+constexpr int SweepPollMilliseconds = 10;
+
 // Bytes hashed per slice for the "Buffer size" preference: larger slices
 // validate faster and make the window answer more slowly.
 qint64 validationSliceBytes(int sizeChoice)
@@ -126,7 +130,13 @@ UnTRAXOWindow::UnTRAXOWindow(const QString &filename, QString templateDir)
     : m_parser(traxo::ParseTolerant)
     , m_validationQueue(nullptr, validationSliceBytes(Preferences::valPerformance()))
     , m_extractionQueue(nullptr)
+    , m_sectionValidIcon(SectionValidIcon)
+    , m_sectionInvalidIcon(SectionInvalidIcon)
+    , m_fileValidIcon(FileValidIcon)
+    , m_fileInvalidIcon(FileInvalidIcon)
 {
+    // The window polls the worker threads from a timer instead of waiting.
+    m_validationQueue.setWaitMilliseconds(0);
     setupUi();
     m_browser = new TraxoBrowser;
     m_browser->setObjectName(QStringLiteral("browser"));
@@ -619,6 +629,8 @@ bool UnTRAXOWindow::mayStopExtraction(const QString &action)
 void UnTRAXOWindow::initOutline(const traxo::Summaries &summaries)
 {
     m_outlineTree->clear();
+    m_sectionItems.clear();
+    m_fileItems.clear();
     const int numSections = m_parser.getNumSections();
     for (int i = 0; i < summaries.size(); ++i) {
         const traxo::Summary &summary = summaries.at(i);
@@ -636,6 +648,7 @@ void UnTRAXOWindow::initOutline(const traxo::Summaries &summaries)
         }
         if (!files.isEmpty())
             section->addChild(treeFromFileList(files));
+        indexOutlineItems(section);
         section->setIcon(0, QIcon(NotValidatedIcon));
         section->setExpanded(true);
         // Recorded paths are often deep: show every file at once.
@@ -647,6 +660,23 @@ void UnTRAXOWindow::initOutline(const traxo::Summaries &summaries)
         for (int c = 0; c < section->childCount(); ++c)
             expand(section->child(c));
     }
+}
+
+void UnTRAXOWindow::indexOutlineItems(QTreeWidgetItem *item)
+{
+    const int id = item->data(0, TagIdRole).toInt();
+    switch (item->data(0, TagTypeRole).toInt()) {
+    case TagSection:
+        m_sectionItems.insert(id, item);
+        break;
+    case TagFile:
+        m_fileItems.insert(id, item);
+        break;
+    default:
+        break;
+    }
+    for (int i = 0; i < item->childCount(); ++i)
+        indexOutlineItems(item->child(i));
 }
 
 QString UnTRAXOWindow::recordedPath(const traxo::FileSummary &file)
@@ -942,13 +972,13 @@ void UnTRAXOWindow::findPrev()
     FindTextBrowser::findPrevForActiveWidget(m_infoViewer);
 }
 
-void UnTRAXOWindow::scheduleSlice()
+void UnTRAXOWindow::scheduleSlice(int delay)
 {
     // One chain of slices at a time: several would only crowd the event loop.
     if (m_sliceScheduled)
         return;
     m_sliceScheduled = true;
-    QTimer::singleShot(0, this, &UnTRAXOWindow::vneIncrementally);
+    QTimer::singleShot(delay, this, &UnTRAXOWindow::vneIncrementally);
 }
 
 void UnTRAXOWindow::updateWorkWidgets()
@@ -961,7 +991,9 @@ void UnTRAXOWindow::updateWorkWidgets()
 
 void UnTRAXOWindow::continueValidation()
 {
-    scheduleSlice();
+    // While worker threads check, a slice only collects what they decided: a
+    // chain of zero-delay slices would crowd out the timers and painting.
+    scheduleSlice(m_validationQueue.isSweeping() ? SweepPollMilliseconds : 0);
     m_validationState = Running;
     updateWorkWidgets();
     if (!m_currentJobLabel->fullText().startsWith(QLatin1String("Validating")))
@@ -970,7 +1002,7 @@ void UnTRAXOWindow::continueValidation()
 
 void UnTRAXOWindow::continueExtraction()
 {
-    scheduleSlice();
+    scheduleSlice(0);
     m_extractionState = Running;
     updateWorkWidgets();
     if (!m_currentJobLabel->fullText().startsWith(QLatin1String("Extracting")))
@@ -1041,35 +1073,18 @@ void UnTRAXOWindow::stopCurrentWork()
         cancelValidation();
 }
 
-QTreeWidgetItem *UnTRAXOWindow::findOutlineObjectWithID(int id, QTreeWidgetItem *root)
-{
-    if (!root)
-        return nullptr;
-    // Section and file ids overlap, so only file items can answer.
-    if (root->data(0, TagTypeRole).toInt() == TagFile && root->data(0, TagIdRole).toInt() == id)
-        return root;
-    for (int i = 0; i < root->childCount(); ++i) {
-        if (QTreeWidgetItem *found = findOutlineObjectWithID(id, root->child(i)))
-            return found;
-    }
-    return nullptr;
-}
-
 void UnTRAXOWindow::fileValidated(int id, bool success)
 {
-    for (int i = 0; i < m_outlineTree->topLevelItemCount(); ++i) {
-        if (QTreeWidgetItem *item = findOutlineObjectWithID(id, m_outlineTree->topLevelItem(i)))
-            item->setIcon(0, QIcon(success ? FileValidIcon : FileInvalidIcon));
-    }
+    const QIcon &icon = success ? m_fileValidIcon : m_fileInvalidIcon;
+    for (auto it = m_fileItems.constFind(id); it != m_fileItems.cend() && it.key() == id; ++it)
+        it.value()->setIcon(0, icon);
 }
 
 void UnTRAXOWindow::sectionValidated(int id, bool success)
 {
-    for (int i = 0; i < m_outlineTree->topLevelItemCount(); ++i) {
-        QTreeWidgetItem *item = m_outlineTree->topLevelItem(i);
-        if (item->data(0, TagIdRole).toInt() == id)
-            item->setIcon(0, QIcon(success ? SectionValidIcon : SectionInvalidIcon));
-    }
+    const QIcon &icon = success ? m_sectionValidIcon : m_sectionInvalidIcon;
+    for (auto it = m_sectionItems.constFind(id); it != m_sectionItems.cend() && it.key() == id; ++it)
+        it.value()->setIcon(0, icon);
 }
 
 void UnTRAXOWindow::createLogContextMenu(const QPoint &position)

@@ -8,7 +8,9 @@
 #include "summary/summary.h"
 #include "viewer/outlinetree.h"
 
+#include <QIcon>
 #include <QList>
+#include <QMultiHash>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -110,7 +112,6 @@ private slots:
     void findPrev();
     void vneIncrementally();
     void stopCurrentWork();
-    QTreeWidgetItem *findOutlineObjectWithID(int id, QTreeWidgetItem *root);
     void fileValidated(int id, bool success);
     void sectionValidated(int id, bool success);
     void createLogContextMenu(const QPoint &position);
@@ -147,6 +148,8 @@ private:
     void setupIcons();
     void loadSettings();
     void initOutline(const traxo::Summaries &summaries);
+    // Records the section and file items below item by id, for the results.
+    void indexOutlineItems(QTreeWidgetItem *item);
     // Renders m_summaries through the selected template into m_html, and for
     // PDF into the hidden PDF browser.
     void renderSummaries(bool bGeneratePDF);
@@ -163,7 +166,8 @@ private:
     void pauseExtraction();
     void cancelValidation();
     void cancelExtraction();
-    void scheduleSlice();
+    // Queues the next slice after delay ms unless one is pending.
+    void scheduleSlice(int delay);
     void updateWorkWidgets();
     ExtractionPlan planExtraction();
     void queueExtraction(const ExtractionPlan &plan, const QString &directory, bool askBeforeOverwrite, bool validate,
@@ -189,6 +193,14 @@ private:
     QMenu *m_browserContextMenu = nullptr;
     QMenu *m_outlineContextMenu = nullptr;
     bool m_sliceScheduled = false;
+    // Outline items by id (the same file may be listed more than once), so a
+    // result turns its icons without walking the outline.
+    QMultiHash<int, QTreeWidgetItem *> m_sectionItems;
+    QMultiHash<int, QTreeWidgetItem *> m_fileItems;
+    QIcon m_sectionValidIcon;
+    QIcon m_sectionInvalidIcon;
+    QIcon m_fileValidIcon;
+    QIcon m_fileInvalidIcon;
     bool m_noTemplatesReported = false;
 
 public:

@@ -1,7 +1,8 @@
 // How responsive the viewer stays while it checks a large container in the
-// background: the longest gap in its event loop (sampled by a 10 ms timer),
-// the time to the first rendering, and the validation throughput beside the
-// same ValidationQueue driven in a plain loop. Size in MiB from
+// background: the longest gap in its event loop (sampled by a 10 ms timer
+// from the end of the window's first paint, which is timed on its own), the
+// time to the first rendering, and the validation throughput beside the same
+// ValidationQueue driven in a plain loop. Size in MiB from
 // BENCH_VIEWER_MIB (default 1024). Exits 1 when the gap or the ratio misses
 // its goal.
 
@@ -17,8 +18,11 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWindow>
 
 #include <cstdio>
+#include <functional>
+#include <utility>
 
 namespace {
 
@@ -76,6 +80,24 @@ double plainLoopSeconds(const QString &path)
     return timer.nsecsElapsed() / 1e9;
 }
 
+// Calls done once, after the first expose event of the watched window has
+// been handled (that is where the window paints for the first time).
+class FirstExpose : public QObject
+{
+public:
+    std::function<void()> done;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Expose && done) {
+            QTimer::singleShot(0, this, std::exchange(done, nullptr));
+            watched->removeEventFilter(this);
+        }
+        return false;
+    }
+};
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -106,20 +128,32 @@ int main(int argc, char *argv[])
     auto *window = new UnTRAXOWindow(path, QString());
     const double firstRendering = sinceOpen.nsecsElapsed() / 1e9;
     const bool rendered = !window->html().isEmpty();
+    QElapsedTimer validation;
+    validation.start();
     window->show();
 
+    // Showing a window costs its first paint (fonts, style, the rendering)
+    // whatever runs behind it; the event loop is sampled from then on.
     qint64 longestGap = 0;
+    double firstPaint = -1;
     QElapsedTimer sinceTick;
-    sinceTick.start();
     QTimer sampler;
     sampler.setInterval(10);
     QObject::connect(&sampler, &QTimer::timeout, [&] {
         longestGap = qMax(longestGap, sinceTick.elapsed());
         sinceTick.restart();
     });
-    QElapsedTimer validation;
-    validation.start();
-    sampler.start();
+    FirstExpose firstExpose;
+    firstExpose.done = [&] {
+        firstPaint = validation.nsecsElapsed() / 1e9;
+        sinceTick.start();
+        sampler.start();
+    };
+    // A platform that exposes within show() has painted already.
+    if (window->windowHandle()->isExposed())
+        std::exchange(firstExpose.done, nullptr)();
+    else
+        window->windowHandle()->installEventFilter(&firstExpose);
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (window->validationState() == UnTRAXOWindow::Idle)
@@ -133,11 +167,12 @@ int main(int argc, char *argv[])
     const double ratio = plain / background;
     std::printf("container: %.0f MiB\n", sizeMiB);
     std::printf("first rendering: %.3f s (goal below 0.5 s)%s\n", firstRendering, rendered ? "" : " [NO RENDERING]");
+    std::printf("first paint: %.3f s after show%s\n", firstPaint, firstPaint < 0 ? " [NEVER PAINTED]" : "");
     std::printf(
         "longest event-loop gap while validating: %lld ms (goal below 50 ms)\n", static_cast<long long>(longestGap));
     std::printf("validation in the viewer: %.2f s, %.0f MiB/s\n", background, sizeMiB / background);
     std::printf("ValidationQueue in a plain loop: %.2f s, %.0f MiB/s\n", plain, sizeMiB / plain);
-    const bool met = rendered && longestGap < 50 && ratio >= 0.9;
+    const bool met = rendered && firstPaint >= 0 && longestGap < 50 && ratio >= 0.9;
     std::printf("ratio viewer/plain loop: %.2f (goal at least 0.9)%s\n", ratio, met ? "" : "  BELOW GOAL");
     return met ? 0 : 1;
 }

@@ -263,7 +263,7 @@ bool ValidationQueue::processSweep()
         m_sweepSkip = 0;
         m_sweepBase = m_doneOverall;
     }
-    const QList<bool> verdicts = m_sweep->takeVerdicts(WaitMilliseconds);
+    const QList<bool> verdicts = m_sweep->takeVerdicts(m_waitMilliseconds);
     for (const bool valid : verdicts) {
         --m_sweepLeft;
         if (m_sweepSkip > 0) {

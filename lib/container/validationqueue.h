@@ -51,6 +51,13 @@ public:
     // False: every check runs in slices on the caller's thread.
     void setThreaded(bool threaded);
     bool isThreaded() const { return m_threaded; }
+    // How long process() waits for the workers' next verdict (default
+    // WaitMilliseconds); 0 returns at once, for a caller polling from a timer.
+    void setWaitMilliseconds(int milliseconds) { m_waitMilliseconds = qMax(0, milliseconds); }
+    int waitMilliseconds() const { return m_waitMilliseconds; }
+    // True while worker threads check entries: process() then only collects
+    // their verdicts and progress.
+    bool isSweeping() const { return m_sweep != nullptr; }
 
     // Empties the queue and starts timing a new run.
     void reset(TraxoParser *parser);
@@ -106,6 +113,7 @@ private:
     qint64 m_doneOverall = 0;
     int m_sliceSize;
     bool m_threaded = true;
+    int m_waitMilliseconds = WaitMilliseconds;
     std::unique_ptr<ValidationSweep> m_sweep;
     int m_sweepLeft = 0; // verdicts still due from the sweep
     int m_sweepSkip = 0; // verdicts of entries dropped by nextEntry()

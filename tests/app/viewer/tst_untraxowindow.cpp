@@ -1,6 +1,7 @@
 #include "viewer/untraxowindow.h"
 
 #include "container/containerwriter.h"
+#include "container/validationsweep.h"
 #include "containerbuilder.h"
 #include "frame/findtextbrowser.h"
 #include "frame/preferences.h"
@@ -17,6 +18,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
@@ -230,6 +232,7 @@ private slots:
     void missingTemplatesKeepTheWindow();
     void closeDuringExtractionAsks();
     void reloadWithControlU();
+    void stopEndsTheWorkersAndValidatingAgainWorks();
 
 private:
     UnTRAXOWindow *openWindow(const QString &container);
@@ -829,6 +832,31 @@ void tst_UnTRAXOWindow::reloadWithControlU()
     QTest::keyClick(window, Qt::Key_U, Qt::ControlModifier);
     QCOMPARE(window->m_outlineTree->topLevelItemCount(), 1);
     QCOMPARE(window->m_outlineTree->topLevelItem(0)->text(0), QStringLiteral("replaced"));
+}
+
+void tst_UnTRAXOWindow::stopEndsTheWorkersAndValidatingAgainWorks()
+{
+    const QString path = m_dir.filePath("stop.traxo");
+    // Inflating and hashing 64 MiB takes far longer than one slice.
+    QVERIFY(buildSteps(path, { { "big", { { "big.bin", QByteArray(64 << 20, 'q') } } } }));
+    UnTRAXOWindow *window = openWindow(path);
+    window->show();
+    QElapsedTimer waited;
+    waited.start();
+    while (traxo::ValidationSweep::runningThreads() == 0 && waited.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QVERIFY(traxo::ValidationSweep::runningThreads() > 0);
+    QTest::mouseClick(window->m_stopButton, Qt::LeftButton);
+    QCOMPARE(traxo::ValidationSweep::runningThreads(), 0);
+    QCOMPARE(window->validationState(), int(UnTRAXOWindow::Idle));
+    QVERIFY(window->m_stopButton->isHidden());
+    QVERIFY(iconStates(window->m_outlineTree).contains("big.bin=other"));
+
+    window->m_outlineTree->selectAll();
+    window->m_validateAction->trigger();
+    waitIdle(window);
+    QCOMPARE(iconStates(window->m_outlineTree), (QStringList { "big=valid", "big.bin=valid", "ws_summary.xml=valid" }));
+    QCOMPARE(traxo::ValidationSweep::runningThreads(), 0);
 }
 
 QTEST_MAIN(tst_UnTRAXOWindow)

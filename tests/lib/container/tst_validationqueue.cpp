@@ -97,10 +97,16 @@ private slots:
     void cancelStopsEveryWorker();
 
 private:
-    // Every test runs twice: in slices on this thread, and threaded, where
-    // each verdict must be the same.
-    void prepare(ValidationQueue &queue) const { queue.setThreaded(m_threaded); }
+    // Every test runs in slices on this thread, threaded, and threaded with
+    // process() never waiting (as a window polls it), where each verdict
+    // must be the same.
+    void prepare(ValidationQueue &queue) const
+    {
+        queue.setThreaded(m_threaded);
+        queue.setWaitMilliseconds(m_waitMilliseconds);
+    }
     bool m_threaded = false;
+    int m_waitMilliseconds = ValidationQueue::WaitMilliseconds;
     QString buildThreeSections();
     QString m_container;
     QScopedPointer<QTemporaryDir> m_dir;
@@ -109,14 +115,18 @@ private:
 void tst_ValidationQueue::initTestCase_data()
 {
     QTest::addColumn<bool>("threaded");
-    QTest::addRow("in slices") << false;
-    QTest::addRow("threaded") << true;
+    QTest::addColumn<int>("waitMilliseconds");
+    QTest::addRow("in slices") << false << int(ValidationQueue::WaitMilliseconds);
+    QTest::addRow("threaded") << true << int(ValidationQueue::WaitMilliseconds);
+    QTest::addRow("threaded, polled without waiting") << true << 0;
 }
 
 void tst_ValidationQueue::init()
 {
     QFETCH_GLOBAL(bool, threaded);
+    QFETCH_GLOBAL(int, waitMilliseconds);
     m_threaded = threaded;
+    m_waitMilliseconds = waitMilliseconds;
     m_dir.reset(new QTemporaryDir);
     QVERIFY(m_dir->isValid());
     m_container = m_dir->filePath(QStringLiteral("history.traxo"));
