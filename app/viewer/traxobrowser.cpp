@@ -2,7 +2,7 @@
 
 #include "container/traxoparser.h"
 #include "shared/paths.h"
-#include "shared/reportdocument.h"
+#include "report/reportdocument.h"
 #include "viewer/viewerlogging.h"
 
 #include <QContextMenuEvent>

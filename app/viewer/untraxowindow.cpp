@@ -12,7 +12,7 @@
 #include "logging/stopwatch.h"
 #include "shared/parsetemplate.h"
 #include "shared/paths.h"
-#include "shared/reportexporter.h"
+#include "report/reportexporter.h"
 #include "summary/summarycreator.h"
 #include "summary/summaryreader.h"
 #include "viewer/comparewindow.h"

@@ -58,6 +58,8 @@ private slots:
     void initTestCase();
     void consumerReadsTheDemo_data();
     void consumerReadsTheDemo();
+    void installedTraxoRenders_data();
+    void installedTraxoRenders();
     void desktopFilesAreValid_data();
     void desktopFilesAreValid();
     void mimeTypesRecogniseFiles_data();
@@ -156,6 +158,28 @@ void tst_Install::consumerReadsTheDemo()
 
     const Run broken = run(program, { QStringLiteral(TRAXO_SOURCE_DIR "/examples/consumer/main.cpp") }, environment);
     QCOMPARE(broken.exitCode, 1);
+}
+
+// traxo hands rendering to traxo-render in the helper folder, which must
+// find the library and the installed templates from there.
+void tst_Install::installedTraxoRenders_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addRow("text with the default template")
+        << QStringList { "--format", "text" } << QByteArray("PROCESSING HISTORY");
+    QTest::addRow("HTML with an installed template named without suffix")
+        << QStringList { "--template", "black-and-white" } << QByteArray("<html");
+}
+
+void tst_Install::installedTraxoRenders()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, expected);
+    const Run render = run(m_prefix + QStringLiteral("/bin/traxo"), QStringList { "render", m_demo } + options,
+        m_environment, m_root.path());
+    QVERIFY2(render.exitCode == 0, render.err.constData());
+    QVERIFY2(render.out.contains(expected), render.out.left(300).constData());
 }
 
 void tst_Install::desktopFilesAreValid_data()

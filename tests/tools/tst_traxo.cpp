@@ -114,6 +114,7 @@ private slots:
     void validateFanOutMatchesOneRun();
     void renderIsSelfContained_data();
     void renderIsSelfContained();
+    void startsWithoutGui();
 
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -122,7 +123,7 @@ private:
 };
 
 // good.traxo: two steps; damaged.traxo: the same with one stored byte
-// flipped; plain.txt is no container.
+// flipped; plain.txt is no container; "two words ü.traxo" a copy of good.traxo.
 void tst_Traxo::initTestCase()
 {
     QVERIFY(m_dir.isValid());
@@ -135,6 +136,7 @@ void tst_Traxo::initTestCase()
     bytes[at] = 'S';
     QVERIFY(testcommon::writeFile(path("damaged.traxo"), bytes));
     QVERIFY(testcommon::writeFile(path("plain.txt"), "just text\n"));
+    QVERIFY(QFile::copy(path("good.traxo"), path(QStringLiteral("two words \u00fc.traxo"))));
 }
 
 void tst_Traxo::commands_data()
@@ -193,6 +195,13 @@ void tst_Traxo::commands_data()
         << "mask";
     QTest::addRow("render text") << QStringList { "render", "good.traxo", "--format", "text" } << none << 0
                                  << "Calibrate"
+                                 << "";
+    QTest::addRow("render a name with spaces and umlauts")
+        << QStringList { "render", "two words \u00fc.traxo", "--format", "text" } << none << 0 << "Calibrate"
+        << "";
+    QTest::addRow("render no container") << QStringList { "render", "plain.txt", "--format", "text" } << none << 2 << ""
+                                         << "traxo: plain.txt: not a readable container";
+    QTest::addRow("render help") << QStringList { "render", "--help" } << none << 0 << "usage: traxo render"
                                  << "";
     QTest::addRow("render unknown template")
         << QStringList { "render", "good.traxo", "--template", "nosuch" } << none << 2 << ""
@@ -348,4 +357,16 @@ void tst_Traxo::renderIsSelfContained()
 }
 
 QTEST_GUILESS_MAIN(tst_Traxo)
+// Loading QtGui and what it pulls in took most of a command's start-up;
+// only traxo-render may bring it.
+void tst_Traxo::startsWithoutGui()
+{
+    QProcess ldd;
+    ldd.start(QStringLiteral("ldd"), { traxo::getBinaryDir() + QStringLiteral("/traxo") });
+    QVERIFY(ldd.waitForFinished(30000));
+    const QByteArray libraries = ldd.readAllStandardOutput();
+    QVERIFY2(libraries.contains("libQt6Core"), libraries.constData());
+    QVERIFY2(!libraries.contains("libQt6Gui"), libraries.constData());
+}
+
 #include "tst_traxo.moc"

@@ -1,12 +1,14 @@
 #ifndef TRAXO_COMMAND_H
 #define TRAXO_COMMAND_H
 
+#include <QByteArrayList>
 #include <QString>
 
 #include <memory>
 
 class Console;
 class QCommandLineParser;
+class QCoreApplication;
 
 // Exit statuses shared by every command; when several apply the worst wins.
 enum ExitStatus {
@@ -18,12 +20,17 @@ enum ExitStatus {
 };
 
 // One command of `traxo` ("traxo show ..."). A command declares its options
-// on a QCommandLineParser; main parses the words after the command's name,
-// answers --help from help() and otherwise calls run().
+// on a QCommandLineParser; execute() parses the words after the command's
+// name, answers --help from help() and otherwise calls run().
 class Command
 {
 public:
     virtual ~Command() = default;
+
+    // Makes the application object, parses words (the arguments after the
+    // command's name, as the program got them) and runs the command; the
+    // exit status.
+    int execute(int &argc, char **argv, const QByteArrayList &words, Console &console);
 
     // The word after "traxo" that selects the command.
     virtual QString name() const = 0;
@@ -31,12 +38,17 @@ public:
     virtual QString summary() const = 0;
     // Synopsis and options for "traxo NAME --help".
     virtual QString help() const = 0;
-    // Rendering needs fonts and a paint device, so a GUI application on the
-    // offscreen platform; every other command runs without one.
-    virtual bool needsGui() const { return false; }
-
     virtual void addOptions(QCommandLineParser *parser) const = 0;
     virtual int run(const QCommandLineParser &parser, Console &console) = 0;
+
+protected:
+    // A QCoreApplication; a command that lays out text makes a GUI one.
+    virtual std::unique_ptr<QCoreApplication> createApplication(int &argc, char **argv);
+    // The words execute() was given, byte for byte.
+    const QByteArrayList &words() const { return m_words; }
+
+private:
+    QByteArrayList m_words;
 };
 
 template<class T>

@@ -2,9 +2,28 @@
 
 #include <unistd.h>
 
+namespace {
+
+// The note that the offscreen platform has no runtime folder concerns
+// nobody here.
+void messageHandler(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtDebugMsg || type == QtInfoMsg || message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR")))
+        return;
+    std::fputs(("traxo: " + message + QLatin1Char('\n')).toUtf8().constData(), stderr);
+}
+
+} // namespace
+
+void Console::installMessageHandler()
+{
+    qInstallMessageHandler(messageHandler);
+}
+
 Console::Console(FILE *out, FILE *err)
     : m_out(out)
     , m_err(err)
+    , m_outIsTerminal(::isatty(fileno(out)) == 1)
     , m_errIsTerminal(::isatty(fileno(err)) == 1)
 {
 }
@@ -22,12 +41,18 @@ void Console::writeLine(const QString &text)
 void Console::writeBytes(const QByteArray &bytes)
 {
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_out);
-    std::fflush(m_out);
+    // A person sees each result at once; a pipe gets full buffers, as from
+    // grep (a write per hit cost more than checking a small container).
+    if (m_outIsTerminal)
+        std::fflush(m_out);
 }
 
 void Console::error(const QString &text)
 {
     clearProgress();
+    // Results written before the error come before it where both streams
+    // meet (2>&1).
+    std::fflush(m_out);
     const QByteArray bytes = (QStringLiteral("traxo: ") + text + QLatin1Char('\n')).toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_err);
     std::fflush(m_err);

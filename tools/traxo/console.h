@@ -13,6 +13,9 @@ class Console
 public:
     Console(FILE *out = stdout, FILE *err = stderr);
 
+    // Qt's own warnings reach the user like any other error, prefixed.
+    static void installMessageHandler();
+
     // text as it stands; no line feed is added.
     void write(const QString &text);
     void writeLine(const QString &text);
@@ -29,6 +32,7 @@ public:
 private:
     FILE *m_out;
     FILE *m_err;
+    bool m_outIsTerminal;
     bool m_errIsTerminal;
     bool m_progressShown = false;
 };

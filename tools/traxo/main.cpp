@@ -10,9 +10,7 @@
 #include "argfile/libraryinfo.h"
 #include "shared/traxobenchinfo.h"
 
-#include <QCommandLineParser>
-#include <QCoreApplication>
-#include <QGuiApplication>
+#include <QByteArrayList>
 
 #include <memory>
 
@@ -31,26 +29,17 @@ QString generalHelp()
     return text;
 }
 
-// Qt's own warnings reach the user like any other, prefixed; the note that
-// the offscreen platform has no runtime folder concerns nobody here.
-void messageHandler(QtMsgType type, const QMessageLogContext &, const QString &message)
-{
-    if (type == QtDebugMsg || type == QtInfoMsg || message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR")))
-        return;
-    std::fputs(("traxo: " + message + QLatin1Char('\n')).toUtf8().constData(), stderr);
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    qInstallMessageHandler(messageHandler);
-    QStringList words;
+    Console::installMessageHandler();
+    QByteArrayList words;
     for (int i = 1; i < argc; ++i)
-        words.append(QString::fromLocal8Bit(argv[i]));
+        words.append(QByteArray(argv[i]));
     Console console;
 
-    const QString first = words.value(0);
+    const QString first = QString::fromLocal8Bit(words.value(0));
     if (first.isEmpty() || first == QLatin1String("--help") || first == QLatin1String("-h")
         || first == QLatin1String("help")) {
         if (first.isEmpty()) {
@@ -70,27 +59,5 @@ int main(int argc, char *argv[])
         console.error(QStringLiteral("unknown command \"%1\" (see 'traxo --help')").arg(first));
         return ExitTrouble;
     }
-
-    // Rendering lays text out with fonts, which takes a GUI application; the
-    // offscreen platform gives it one without a display.
-    std::unique_ptr<QCoreApplication> app;
-    if (command->needsGui()) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        app = std::make_unique<QGuiApplication>(argc, argv);
-    } else {
-        app = std::make_unique<QCoreApplication>(argc, argv);
-    }
-
-    QCommandLineParser parser;
-    parser.addOption(QCommandLineOption(QStringList { QStringLiteral("h"), QStringLiteral("help") }));
-    command->addOptions(&parser);
-    if (!parser.parse(QStringList { QStringLiteral("traxo") } + words.mid(1))) {
-        console.error(QStringLiteral("%1: %2 (see 'traxo %1 --help')").arg(command->name(), parser.errorText()));
-        return ExitTrouble;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        console.write(command->help());
-        return ExitOk;
-    }
-    return command->run(parser, console);
+    return command->execute(argc, argv, words.mid(1), console);
 }

@@ -2,16 +2,16 @@
 
 #include "console.h"
 
-#include "container/traxoparser.h"
-#include "shared/parsetemplate.h"
 #include "shared/paths.h"
-#include "shared/reportdocument.h"
-#include "shared/reportexporter.h"
-#include "summary/summarycreator.h"
 
 #include <QCommandLineParser>
+#include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -60,18 +60,29 @@ void RenderCommand::addOptions(QCommandLineParser *parser) const
     parser->addPositionalArgument(QStringLiteral("FILE"), QString());
 }
 
-QString RenderCommand::templatePath(const QString &value)
+QString RenderCommand::templatePath(const QString &value, const QString &templatesDir)
 {
     if (QFileInfo(value).isFile())
         return QFileInfo(value).absoluteFilePath();
     if (value.contains(QLatin1Char('/')))
         return QString();
     for (const QString &candidate : { value, value + QStringLiteral(".htm") }) {
-        const QString path = getTemplatesDir() + QLatin1Char('/') + candidate;
+        const QString path = templatesDir + QLatin1Char('/') + candidate;
         if (QFileInfo(path).isFile())
             return path;
     }
     return QString();
+}
+
+QString RenderCommand::rendererPath()
+{
+    return firstExistingFile(
+        getBinaryDir(), { QStringLiteral("traxo-render"), QStringLiteral(TRAXO_RENDERER_FROM_BINDIR "/traxo-render") });
+}
+
+QString RenderCommand::templatesDir() const
+{
+    return getTemplatesDir();
 }
 
 int RenderCommand::run(const QCommandLineParser &parser, Console &console)
@@ -81,70 +92,47 @@ int RenderCommand::run(const QCommandLineParser &parser, Console &console)
         console.error(QStringLiteral("render takes one FILE (see 'traxo render --help')"));
         return ExitTrouble;
     }
+    Request request;
+    request.file = files.first();
     const QString output = parser.value(QStringLiteral("o"));
-    const bool toStdout = output.isEmpty() || output == QLatin1String("-");
-    const QString format
+    if (output != QLatin1String("-"))
+        request.output = output;
+    request.format
         = parser.isSet(QStringLiteral("format")) ? parser.value(QStringLiteral("format")).toLower() : formatOf(output);
-    if (format != QLatin1String("html") && format != QLatin1String("text") && format != QLatin1String("pdf")) {
-        console.error(QStringLiteral("unknown format \"%1\": html, text or pdf").arg(format));
+    if (request.format != QLatin1String("html") && request.format != QLatin1String("text")
+        && request.format != QLatin1String("pdf")) {
+        console.error(QStringLiteral("unknown format \"%1\": html, text or pdf").arg(request.format));
         return ExitTrouble;
     }
     const QString templateValue
         = parser.isSet(QStringLiteral("template")) ? parser.value(QStringLiteral("template")) : DefaultTemplate;
-    const QString templateFile = templatePath(templateValue);
-    if (templateFile.isEmpty()) {
+    request.templateFile = templatePath(templateValue, templatesDir());
+    if (request.templateFile.isEmpty()) {
         console.error(
-            QStringLiteral("no template \"%1\" (neither a file nor in %2)").arg(templateValue, getTemplatesDir()));
+            QStringLiteral("no template \"%1\" (neither a file nor in %2)").arg(templateValue, templatesDir()));
         return ExitTrouble;
     }
+    return render(request, console);
+}
 
-    traxo::TraxoParser containerParser(traxo::ParseTolerant);
-    if (!containerParser.open(files.first())) {
-        console.error(QStringLiteral("%1: not a readable container").arg(files.first()));
+int RenderCommand::render(const Request &, Console &console)
+{
+    const QString renderer = rendererPath();
+    if (renderer.isEmpty()) {
+        console.error(
+            QStringLiteral("render: the renderer traxo-render is not installed beside %1").arg(getBinaryDir()));
         return ExitTrouble;
     }
-    traxo::SummaryCreator creator;
-    const QList<traxo::Summary> summaries = creator.createSummaries(containerParser);
-    if (summaries.isEmpty()) {
-        console.error(QStringLiteral("%1: holds no history").arg(files.first()));
-        return ExitTrouble;
-    }
-    ParseTemplate engine;
-    if (!engine.loadTemplateFile(templateFile)) {
-        console.error(QStringLiteral("%1: the template cannot be read").arg(templateFile));
-        return ExitTrouble;
-    }
-    const bool pdf = format == QLatin1String("pdf");
-    const QString html = engine.generateHtml(files.first(), templateFile, summaries, pdf);
-
-    // Files beside a template given by path belong to it, not to the
-    // installed templates.
-    const QString templatesDir = QFileInfo(templateFile).absolutePath();
-    ReportExporter exporter;
-    exporter.setResources(templatesDir, &containerParser);
-    QByteArray bytes;
-    if (format == QLatin1String("html")) {
-        bytes = exporter.rawHtmlBytes(html);
-    } else {
-        ReportDocument document;
-        document.setParser(&containerParser);
-        document.setTemplatesDir(templatesDir);
-        if (pdf) {
-            // The viewer prints three steps smaller than it shows.
-            QFont font = QGuiApplication::font();
-            font.setPointSizeF(qMax(1.0, font.pointSizeF() - 3));
-            document.setDefaultFont(font);
-        }
-        document.setHtml(html);
-        bytes = pdf ? exporter.pdfBytes(&document) : exporter.plainTextBytes(document);
-    }
-    if (toStdout) {
-        console.writeBytes(bytes);
-        return ExitOk;
-    }
-    if (!exporter.writeBytes(output, bytes)) {
-        console.error(QStringLiteral("%1: %2").arg(output, exporter.errorString()));
-        return ExitTrouble;
-    }
-    return ExitOk;
+    // The renderer gets the words as they were typed, so that names in any
+    // encoding reach it unchanged; it checks them again as this command did.
+    const QByteArray program = QFile::encodeName(renderer);
+    std::vector<char *> argv { const_cast<char *>(program.constData()) };
+    for (const QByteArray &word : words())
+        argv.push_back(const_cast<char *>(word.constData()));
+    argv.push_back(nullptr);
+    std::fflush(nullptr);
+    ::execv(program.constData(), argv.data());
+    console.error(
+        QStringLiteral("render: cannot start %1: %2").arg(renderer, QString::fromLocal8Bit(std::strerror(errno))));
+    return ExitTrouble;
 }

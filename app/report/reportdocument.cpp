@@ -1,4 +1,4 @@
-#include "shared/reportdocument.h"
+#include "report/reportdocument.h"
 
 #include "container/traxoparser.h"
 #include "shared/paths.h"

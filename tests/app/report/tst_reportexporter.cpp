@@ -1,5 +1,5 @@
-#include "shared/reportdocument.h"
-#include "shared/reportexporter.h"
+#include "report/reportdocument.h"
+#include "report/reportexporter.h"
 
 #include "testcommon.h"
 

@@ -1,8 +1,8 @@
-#include "shared/reportexporter.h"
+#include "report/reportexporter.h"
 
 #include "container/traxoparser.h"
+#include "report/reportdocument.h"
 #include "shared/paths.h"
-#include "shared/reportdocument.h"
 
 #include <QBuffer>
 #include <QFile>
