@@ -7,6 +7,12 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+// The wide scan is built for AVX2 whatever the build's target and taken
+// only where the processor has it.
+#if defined(__x86_64__) && defined(__GNUC__)
+#define TRAXO_FOLDED_AVX2 1
+#include <immintrin.h>
+#endif
 
 namespace traxo {
 
@@ -21,6 +27,41 @@ bool equalsFolded(const char *text, QByteArrayView word)
 {
     return std::equal(word.begin(), word.end(), text, [](char w, char t) { return w == FoldedMatcher::lowerAscii(t); });
 }
+
+#if defined(TRAXO_FOLDED_AVX2)
+bool hasAvx2()
+{
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+
+// The SSE2 scan below with thirty-two starts at a time. Moves *start past
+// the starts it has ruled out; the position found, or -1.
+__attribute__((target("avx2"))) qsizetype indexInAvx2(QByteArrayView text, QByteArrayView word, qsizetype *start)
+{
+    const qsizetype length = word.size();
+    const char *data = text.data();
+    const char front = word.front();
+    const char back = word.back();
+    const __m256i firstBytes = _mm256_set1_epi8(front);
+    const __m256i lastBytes = _mm256_set1_epi8(back);
+    const __m256i firstFold = _mm256_set1_epi8(char(isLowerLetter(front) ? 0x20 : 0));
+    const __m256i lastFold = _mm256_set1_epi8(char(isLowerLetter(back) ? 0x20 : 0));
+    for (qsizetype at = *start; at + length - 1 + 32 <= text.size(); at += 32, *start = at) {
+        const __m256i heads = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + at));
+        const __m256i tails = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + at + length - 1));
+        auto candidates = uint(
+            _mm256_movemask_epi8(_mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(heads, firstFold), firstBytes),
+                _mm256_cmpeq_epi8(_mm256_or_si256(tails, lastFold), lastBytes))));
+        for (; candidates; candidates &= candidates - 1) {
+            const qsizetype found = at + qCountTrailingZeroBits(candidates);
+            if (equalsFolded(data + found, word))
+                return found;
+        }
+    }
+    return -1;
+}
+#endif
 
 } // namespace
 
@@ -46,6 +87,13 @@ qsizetype FoldedMatcher::indexIn(QByteArrayView text, qsizetype from) const
         return from;
     const char *data = text.data();
     qsizetype start = from;
+#if defined(TRAXO_FOLDED_AVX2)
+    if (hasAvx2()) {
+        const qsizetype found = indexInAvx2(text, m_word, &start);
+        if (found >= 0)
+            return found;
+    }
+#endif
 #if defined(__SSE2__)
     // Sixteen starts at a time, each checked in full only where the word's
     // first and last bytes both fit. Setting bit 0x20 folds a letter's case
