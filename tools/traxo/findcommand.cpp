@@ -96,7 +96,10 @@ int FindCommand::run(const QCommandLineParser &parser, Console &console)
     if (paths.isEmpty() && !parser.isSet(QStringLiteral("files-from")))
         paths.append(QStringLiteral("."));
 
-    const QList<traxo::QueryError> messages = TraxoFinder::checkQuery(query);
+    // The finder parses the query once and walks nothing when it holds an
+    // error.
+    TraxoFinder finder;
+    const QList<traxo::QueryError> messages = finder.initPaths(query, paths, parser.isSet(QStringLiteral("invert")));
     if (!messages.isEmpty()) {
         QString text = describeErrors(query, messages);
         text.chop(1);
@@ -116,8 +119,6 @@ int FindCommand::run(const QCommandLineParser &parser, Console &console)
         }
     }
 
-    TraxoFinder finder;
-    finder.initPaths(query, paths, parser.isSet(QStringLiteral("invert")));
     const bool json = parser.isSet(QStringLiteral("json"));
     const bool namesOnly = parser.isSet(QStringLiteral("l"));
     bool matched = false;
