@@ -76,9 +76,10 @@ void appendUnique(QList<int> *ids, int id)
         ids->append(id);
 }
 
-// How often a slice collects the verdicts and progress of the worker threads:
-// often enough for prompt icons, rare enough to leave the event loop free.
-constexpr int SweepPollMilliseconds = 10;
+// How often a slice looks after work on other threads (the validation's
+// workers, the commit of an extracted file): often enough for prompt icons,
+// rare enough to leave the event loop free.
+constexpr int PollMilliseconds = 10;
 
 // Bytes hashed per slice for the "Buffer size" preference: larger slices
 // validate faster and make the window answer more slowly.
@@ -135,8 +136,9 @@ UnTRAXOWindow::UnTRAXOWindow(const QString &filename, QString templateDir)
     , m_fileValidIcon(FileValidIcon)
     , m_fileInvalidIcon(FileInvalidIcon)
 {
-    // The window polls the worker threads from a timer instead of waiting.
+    // The window polls other threads from a timer instead of waiting for them.
     m_validationQueue.setWaitMilliseconds(0);
+    m_extractionQueue.setBackgroundCommit(true);
     setupUi();
     m_browser = new TraxoBrowser;
     m_browser->setObjectName(QStringLiteral("browser"));
@@ -993,7 +995,7 @@ void UnTRAXOWindow::continueValidation()
 {
     // While worker threads check, a slice only collects what they decided: a
     // chain of zero-delay slices would crowd out the timers and painting.
-    scheduleSlice(m_validationQueue.isSweeping() ? SweepPollMilliseconds : 0);
+    scheduleSlice(m_validationQueue.isSweeping() ? PollMilliseconds : 0);
     m_validationState = Running;
     updateWorkWidgets();
     if (!m_currentJobLabel->fullText().startsWith(QLatin1String("Validating")))
@@ -1002,7 +1004,8 @@ void UnTRAXOWindow::continueValidation()
 
 void UnTRAXOWindow::continueExtraction()
 {
-    scheduleSlice(0);
+    // Committing a large file flushes it to disk, which is no work for us.
+    scheduleSlice(m_extractionQueue.isCommitting() ? PollMilliseconds : 0);
     m_extractionState = Running;
     updateWorkWidgets();
     if (!m_currentJobLabel->fullText().startsWith(QLatin1String("Extracting")))

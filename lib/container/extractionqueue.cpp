@@ -5,12 +5,16 @@
 
 #include <QSaveFile>
 
+#include <chrono>
+#include <system_error>
+
 namespace traxo {
 
 namespace {
 
 const QString flateCompression = QStringLiteral("flate");
 const QString noCompression = QStringLiteral("none");
+const char writeError[] = "Could not write to file file %1";
 
 // A negative offset (an empty field among the sum) places the data nowhere.
 qint64 validOffset(qint64 value)
@@ -27,7 +31,10 @@ ExtractionQueue::ExtractionQueue(TraxoParser *parser, QObject *parent)
     m_stopWatch.publishToLogSignal(this);
 }
 
-ExtractionQueue::~ExtractionQueue() = default;
+ExtractionQueue::~ExtractionQueue()
+{
+    discardOutput();
+}
 
 Extractee ExtractionQueue::extracteeFromFile(const FileTag &file)
 {
@@ -99,6 +106,12 @@ bool ExtractionQueue::writeOutput(const char *data, qint64 size)
 
 void ExtractionQueue::discardOutput()
 {
+    if (m_commit.valid()) {
+        // A commit cannot be taken back: the file it completes stays.
+        m_commit.wait();
+        m_commit = {};
+        m_output.reset();
+    }
     if (m_output) {
         // Removes the temporary file; the target stays as it was.
         m_output->cancelWriting();
@@ -115,10 +128,14 @@ bool ExtractionQueue::process()
     }
 
     const Extractee entry = m_entries.first();
+    if (m_commit.valid()) {
+        if (m_commit.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+            return true;
+        return finishEntry(entry, m_commit.get());
+    }
     auto fail = [this, &entry](
                     const char *message) { return handleError(QString::fromLatin1(message).arg(entry.target), entry); };
     static const char readError[] = "Could not read from file %1";
-    static const char writeError[] = "Could not write to file file %1";
     static const char inflateError[] = "Could not decompress data from file %1";
 
     if (!m_parser)
@@ -158,16 +175,33 @@ bool ExtractionQueue::process()
         // A stream that has not ended with its stored bytes is cut short.
         if (flate && !m_inflater.hasFinished())
             return fail(inflateError);
-        if (!m_output->commit()) {
-            m_output.reset();
-            return fail(writeError);
+        if (m_backgroundCommit) {
+            QSaveFile *output = m_output.get();
+            try {
+                m_commit = std::async(std::launch::async, [output] { return output->commit(); });
+                return true;
+            } catch (const std::system_error &) {
+                // No thread to be had: the commit runs here.
+            }
         }
-        m_output.reset();
-        qCDebug(lcContainer) << "extracted file" << entry.id << "to" << entry.target;
-        emit fileProcessed(entry.id, true);
-        nextEntry();
+        return finishEntry(entry, m_output->commit());
     }
+    return reportProgress();
+}
 
+bool ExtractionQueue::finishEntry(const Extractee &entry, bool committed)
+{
+    m_output.reset();
+    if (!committed)
+        return handleError(QString::fromLatin1(writeError).arg(entry.target), entry);
+    qCDebug(lcContainer) << "extracted file" << entry.id << "to" << entry.target;
+    emit fileProcessed(entry.id, true);
+    nextEntry();
+    return reportProgress();
+}
+
+bool ExtractionQueue::reportProgress()
+{
     emit percentFinishedChanged(m_total > 0 ? int(m_doneOverall * 100.0 / m_total) : 100, QString());
     finishIfIdle();
     return !m_entries.isEmpty();

@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <future>
 #include <memory>
 
 class QSaveFile;
@@ -50,6 +51,13 @@ public:
     bool isEmpty() const { return m_entries.isEmpty(); }
     int count() const { return int(m_entries.size()); }
 
+    // True: the commit of a complete file, which flushes it to disk and takes
+    // long for a large one, runs on a thread of its own, and process()
+    // returns at once while it runs (isCommitting()), so that an event loop
+    // never waits for the disk. Cancelling waits for a running commit.
+    void setBackgroundCommit(bool background) { m_backgroundCommit = background; }
+    bool isCommitting() const { return m_commit.valid(); }
+
     static Extractee extracteeFromFile(const FileTag &file);
 
 public slots:
@@ -66,6 +74,9 @@ protected:
 private:
     bool startEntry(const Extractee &entry);
     bool writeOutput(const char *data, qint64 size);
+    // Reports the current entry after its commit; the end of process().
+    bool finishEntry(const Extractee &entry, bool committed);
+    bool reportProgress();
     void discardOutput();
     void finishIfIdle();
     void clear(TraxoParser *parser);
@@ -74,6 +85,8 @@ private:
     Inflater m_inflater;
     QList<Extractee> m_entries;
     std::unique_ptr<QSaveFile> m_output;
+    std::future<bool> m_commit; // m_output's commit on its own thread
+    bool m_backgroundCommit = false;
     StopWatch m_stopWatch;
     qint64 m_bytesDone = 0;
     qint64 m_total = 0;

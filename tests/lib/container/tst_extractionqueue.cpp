@@ -72,6 +72,9 @@ Outcome drain(ExtractionQueue &queue)
         ++outcome.slices;
         if (!queue.process())
             break;
+        // A background commit flushes to disk: no reason to spin meanwhile.
+        if (queue.isCommitting())
+            QThread::msleep(1);
     }
     return outcome;
 }
@@ -92,6 +95,8 @@ private slots:
     void extractionFollowsFileOrder();
     void progressIsMonotonicAndReaches100();
     void cancelInTheMiddleLeavesNoPartialFile();
+    void stoppingDuringABackgroundCommitKeepsTheWholeFile_data();
+    void stoppingDuringABackgroundCommitKeepsTheWholeFile();
     void unwritableTargetIsReported();
     void withoutParserNothingIsQueued();
 
@@ -149,18 +154,24 @@ void tst_ExtractionQueue::extractsTheContent()
     QCOMPARE(parser.getNumFiles(), 2);
 
     const QString target = m_dir->filePath(QStringLiteral("out.bin"));
-    ExtractionQueue queue(&parser);
-    queue.addExtractees({ { 1, target } });
-    QCOMPARE(queue.count(), 1);
-    const Outcome outcome = drain(queue);
-    QCOMPARE(outcome.errors, QStringList());
-    QCOMPARE(outcome.processed, (QList<QPair<int, bool>>({ { 1, true } })));
-    if (slices > 0)
-        QCOMPARE(outcome.slices, slices);
-    QCOMPARE(outcome.percents.last(), 100);
-    QVERIFY(QFileInfo::exists(target));
-    QVERIFY(testcommon::readFile(target) == content);
-    QCOMPARE(leftovers(), QStringList({ QStringLiteral("out.bin") }));
+    // A background commit gives the same file, only over more calls.
+    for (const bool background : { false, true }) {
+        QFile::remove(target);
+        ExtractionQueue queue(&parser);
+        queue.setBackgroundCommit(background);
+        queue.addExtractees({ { 1, target } });
+        QCOMPARE(queue.count(), 1);
+        const Outcome outcome = drain(queue);
+        QCOMPARE(outcome.errors, QStringList());
+        QCOMPARE(outcome.processed, (QList<QPair<int, bool>>({ { 1, true } })));
+        if (slices > 0 && !background)
+            QCOMPARE(outcome.slices, slices);
+        QCOMPARE(outcome.percents.last(), 100);
+        QCOMPARE(outcome.percents.count(100), 1);
+        QVERIFY(QFileInfo::exists(target));
+        QVERIFY(testcommon::readFile(target) == content);
+        QCOMPARE(leftovers(), QStringList({ QStringLiteral("out.bin") }));
+    }
 }
 
 void tst_ExtractionQueue::brokenStoredData_data()
@@ -306,6 +317,48 @@ void tst_ExtractionQueue::cancelInTheMiddleLeavesNoPartialFile()
         QCOMPARE(testcommon::readFile(kept), QByteArray("older content"));
         QCOMPARE(leftovers(), QStringList({ QStringLiteral("kept.bin") }));
     }
+}
+
+void tst_ExtractionQueue::stoppingDuringABackgroundCommitKeepsTheWholeFile_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addRow("cancelled") << "cancel";
+    QTest::addRow("refilled") << "reset";
+    QTest::addRow("destroyed") << "destroy";
+}
+
+// A commit cannot be taken back: stopping waits for it, and the file it
+// completed stands whole under its name, without a temporary file beside it.
+void tst_ExtractionQueue::stoppingDuringABackgroundCommitKeepsTheWholeFile()
+{
+    QFETCH(QString, how);
+    const QByteArray content = pseudoRandom(150000, 8);
+    QVERIFY(buildContainer(m_container,
+        { embeddedFile(QStringLiteral("a.bin"), content, ContainerWriter::None),
+            embeddedFile(QStringLiteral("b.bin"), "never written", ContainerWriter::None) }));
+    TraxoParser parser;
+    QVERIFY(parser.open(m_container));
+    const QString kept = m_dir->filePath(QStringLiteral("kept.bin"));
+    QVERIFY(testcommon::writeFile(kept, "older content"));
+    auto queue = std::make_unique<ExtractionQueue>(&parser);
+    queue->setBackgroundCommit(true);
+    queue->addExtractees({ { 0, kept }, { 1, m_dir->filePath(QStringLiteral("b.bin")) } });
+    QVERIFY(queue->process());
+    QVERIFY(!queue->isCommitting());
+    QVERIFY(queue->process());
+    QVERIFY(queue->isCommitting());
+    if (how == QLatin1String("cancel"))
+        queue->cancelExtraction();
+    else if (how == QLatin1String("reset"))
+        queue->reset(&parser);
+    else
+        queue.reset();
+    if (queue) {
+        QVERIFY(!queue->isCommitting());
+        QVERIFY(!queue->process());
+    }
+    QCOMPARE(testcommon::readFile(kept), content);
+    QCOMPARE(leftovers(), QStringList({ QStringLiteral("kept.bin") }));
 }
 
 void tst_ExtractionQueue::unwritableTargetIsReported()
