@@ -67,6 +67,8 @@ void tst_TraxoFinder::gatherTraxoFiles_data()
         << QStringList { "a.traxo" } << "a.traxo" << true << QStringList();
     QTest::addRow("empty path is not the working directory")
         << QStringList { "a.traxo" } << "" << true << QStringList();
+    QTest::addRow("names beyond ASCII as they are") << QStringList { "\u00fcber.traxo", "a.traxo",
+        "\u6e2c/b.pdf" } << "." << true << QStringList { "a.traxo", "\u00fcber.traxo", "\u6e2c/b.pdf" };
     QTest::addRow("hidden files and directories left out")
         << QStringList { ".a.traxo", ".git/b.traxo", ".pdf", "c.pdf" } << "." << true << QStringList { "c.pdf" };
     QTest::addRow("not recursive: a link stands for its file, a broken one for nothing")
