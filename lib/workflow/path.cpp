@@ -24,8 +24,9 @@ int toPriority(float estimate)
 
 } // namespace
 
-Path::Path(const PathExpander *expander)
+Path::Path(const PathExpander *expander, VisitedStates *visited)
     : m_expander(expander)
+    , m_visited(visited)
 {
     if (!expander)
         return;
@@ -36,6 +37,8 @@ Path::Path(const PathExpander *expander)
         m_shares1 += expander->share1(i, m_partner1, m_partner2);
     for (int j = 0; j < expander->count2(); ++j)
         m_shares2 += expander->share2(j, m_partner1);
+    m_half = expander->frontierStart(PathExpander::Half);
+    m_full = expander->frontierStart(PathExpander::Full);
     // With nothing to decide in the first tree no association ever runs, so
     // the second tree's nodes are left unmatched here.
     if (expander->count1() == 0)
@@ -44,14 +47,18 @@ Path::Path(const PathExpander *expander)
 
 Path::Path(const Path &other)
     : m_expander(other.m_expander)
+    , m_visited(other.m_visited)
     , m_partner1(other.m_partner1)
     , m_partner2(other.m_partner2)
     , m_decidedLater(other.m_decidedLater)
+    , m_paidInAdvance(other.m_paidInAdvance)
     , m_decided(other.m_decided)
     , m_undecided2(other.m_undecided2)
     , m_costs(other.m_costs)
     , m_shares1(other.m_shares1)
     , m_shares2(other.m_shares2)
+    , m_half(other.m_half)
+    , m_full(other.m_full)
 {
 }
 
@@ -66,7 +73,9 @@ float Path::estimate() const
 {
     if (isGoal())
         return m_costs;
-    return m_costs + m_expander->heuristicCosts(m_shares1, m_shares2, m_expander->count1() - m_decided, m_undecided2);
+    return m_costs
+        + m_expander->heuristicCosts(
+            m_shares1, m_shares2, m_expander->count1() - m_decided, m_undecided2, m_half, m_full);
 }
 
 void Path::shareChanges(int i, int j, float *change1, float *change2)
@@ -127,9 +136,11 @@ float Path::childEstimate(int j, bool *decidedLater)
     float change1 = 0;
     float change2 = 0;
     shareChanges(i, j, &change1, &change2);
+    const float half = m_half + m_expander->frontierChange(PathExpander::Half, i, j, m_partner1);
+    const float full = m_full + m_expander->frontierChange(PathExpander::Full, i, j, m_partner1);
     return costs
         + m_expander->heuristicCosts(m_shares1 + change1, m_shares2 + change2, m_expander->count1() - m_decided - 1,
-            m_undecided2 - (j >= 0 ? 1 : 0));
+            m_undecided2 - (j >= 0 ? 1 : 0), half, full);
 }
 
 void Path::expand(PriorityQueue<QSharedPointer<Path>> &queue, const QSharedPointer<Path> &self)
@@ -139,15 +150,29 @@ void Path::expand(PriorityQueue<QSharedPointer<Path>> &queue, const QSharedPoint
     if (!m_children) {
         m_children = std::make_unique<std::vector<Child>>();
         m_children->reserve(size_t(m_undecided2) + 1);
+        const int i = m_expander->decisionOrder()[size_t(m_decided)];
+        const bool last = m_decided + 1 == m_expander->count1();
         bool later = false;
+        std::vector<int> undecided;
         for (int j = 0; j < m_expander->count2(); ++j) {
-            if (m_partner2[size_t(j)] == PathExpander::Undecided) {
-                const float estimate = childEstimate(j, &later);
-                m_children->push_back({ estimate, later, j });
+            if (m_partner2[size_t(j)] != PathExpander::Undecided)
+                continue;
+            undecided.clear();
+            if (m_visited && !last
+                && m_expander->penaltyStatus(i, j, m_partner1, m_partner2, &undecided) == PathExpander::Penalty::Open
+                && !undecided.empty()) {
+                for (Choice choice : { Choice::KeepUnmatched, Choice::PayPenalty }) {
+                    Path child(*this);
+                    child.associate(i, j, choice);
+                    m_children->push_back({ child.estimate(), false, choice, j });
+                }
+                continue;
             }
+            const float estimate = childEstimate(j, &later);
+            m_children->push_back({ estimate, later, Choice::Plain, j });
         }
         const float estimate = childEstimate(PathExpander::Unmatched, &later);
-        m_children->push_back({ estimate, later, PathExpander::Unmatched });
+        m_children->push_back({ estimate, later, Choice::Plain, PathExpander::Unmatched });
         // Among equal estimates a pair whose parents already agree goes
         // first: a put-off penalty may still come.
         std::stable_sort(m_children->begin(), m_children->end(), [](const Child &a, const Child &b) {
@@ -160,20 +185,38 @@ void Path::expand(PriorityQueue<QSharedPointer<Path>> &queue, const QSharedPoint
 
     const Child next = (*m_children)[m_nextChild++];
     auto child = QSharedPointer<Path>::create(*this);
-    child->associate(m_expander->decisionOrder()[size_t(m_decided)], next.partner);
-    queue.push(child, toPriority(next.estimate), child->m_decided);
+    child->associate(m_expander->decisionOrder()[size_t(m_decided)], next.partner, next.choice);
+    const bool merged = m_visited && !child->isGoal()
+        && !m_visited->admit(
+            m_expander->stateKey(child->m_decided, child->m_partner1, child->m_partner2, child->m_decidedLater),
+            child->m_costs);
+    // Settling put-off penalties may have raised the child's estimate.
+    if (!merged)
+        queue.push(child, toPriority(std::max(next.estimate, child->estimate())), child->m_decided);
     if (m_nextChild < m_children->size())
         queue.push(self, toPriority((*m_children)[m_nextChild].estimate), m_decided);
     else
         m_children.reset();
 }
 
-void Path::associate(int i, int j)
+void Path::associate(int i, int j, Choice choice)
 {
+    if (choice == Choice::KeepUnmatched) {
+        std::vector<int> undecided;
+        m_expander->penaltyStatus(i, j, m_partner1, m_partner2, &undecided);
+        for (int node : undecided)
+            keepUnmatched(node);
+    }
     bool later = false;
     m_costs += m_expander->associationCosts(i, j, m_partner1, m_partner2, &later);
-    if (later)
+    if (later && choice == Choice::PayPenalty) {
+        m_costs += m_expander->matrix().costsWrongParent();
+        m_paidInAdvance.push_back(i);
+    } else if (later) {
         m_decidedLater.push_back(i);
+    }
+    m_half += m_expander->frontierChange(PathExpander::Half, i, j, m_partner1);
+    m_full += m_expander->frontierChange(PathExpander::Full, i, j, m_partner1);
     float change1 = 0;
     float change2 = 0;
     shareChanges(i, j, &change1, &change2);
@@ -185,8 +228,48 @@ void Path::associate(int i, int j)
         --m_undecided2;
     }
     ++m_decided;
-    if (m_decided == m_expander->count1())
+    if (m_decided == m_expander->count1()) {
         finish();
+        return;
+    }
+    settlePenalties();
+}
+
+void Path::keepUnmatched(int j)
+{
+    // j leaves the second tree's undecided nodes: its share goes, and the
+    // first-tree nodes that could pair cheaply with it may lose theirs.
+    QVarLengthArray<int, 16> affected1;
+    for (const PathExpander::Candidate &other : m_expander->cheap2(j)) {
+        if (m_partner1[size_t(other.index)] == PathExpander::Undecided)
+            affected1.append(other.index);
+    }
+    float change1 = 0;
+    for (int node : affected1)
+        change1 -= m_expander->share1(node, m_partner1, m_partner2);
+    m_shares2 -= m_expander->share2(j, m_partner1);
+    m_partner2[size_t(j)] = PathExpander::Unmatched;
+    for (int node : affected1)
+        change1 += m_expander->share1(node, m_partner1, m_partner2);
+    m_shares1 += change1;
+    m_costs += m_expander->matrix().costsUnmatchedNode();
+    --m_undecided2;
+}
+
+void Path::settlePenalties()
+{
+    // A put-off penalty is charged as soon as it is certain, so that the
+    // search sees it long before the goal.
+    auto open = m_decidedLater.begin();
+    for (int i : m_decidedLater) {
+        bool later = false;
+        const float costs = m_expander->associationCosts(i, m_partner1[size_t(i)], m_partner1, m_partner2, &later);
+        if (later)
+            *open++ = i;
+        else
+            m_costs += costs - m_expander->matrix().costsAt(i, m_partner1[size_t(i)]);
+    }
+    m_decidedLater.erase(open, m_decidedLater.end());
 }
 
 void Path::finish()
@@ -201,6 +284,10 @@ void Path::finish()
     for (int i : m_decidedLater) {
         if (m_expander->parentChanged(i, m_partner1, m_partner2))
             m_costs += m_expander->matrix().costsWrongParent();
+    }
+    for (int i : m_paidInAdvance) {
+        if (!m_expander->parentChanged(i, m_partner1, m_partner2))
+            m_costs -= m_expander->matrix().costsWrongParent();
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include "workflow/priorityqueue.h"
 #include "workflow/treeid.h"
+#include "workflow/visitedstates.h"
 
 #include <QHash>
 #include <QSharedPointer>
@@ -29,7 +30,10 @@ class Path
 public:
     // Every node undecided. The expander must outlive the path; without one
     // the path cannot grow.
-    explicit Path(const PathExpander *expander);
+    // With visited, children in a state that a path reached before at no
+    // more cost are dropped: the search then finds the cheapest matching
+    // only, not every matching.
+    explicit Path(const PathExpander *expander, VisitedStates *visited = nullptr);
     // Copies the matching, not the children made so far.
     Path(const Path &other);
     Path &operator=(const Path &) = delete;
@@ -57,10 +61,17 @@ public:
     QString toString() const;
 
 private:
+    // How a pair whose parent penalty is still open is decided. Searching
+    // for the cheapest matching only, such a pair is split in two: the
+    // second-tree nodes it depends on stay unmatched and it pays nothing,
+    // or it pays the penalty now (refunded at the goal should they all stay
+    // unmatched after all). Either way the search sees the cost at once.
+    enum class Choice : char { Plain, KeepUnmatched, PayPenalty };
     struct Child
     {
         float estimate;
         bool decidedLater;
+        Choice choice;
         int partner;
     };
 
@@ -68,19 +79,27 @@ private:
     // unmatched for j < 0); tries the decision on this path and undoes it.
     void shareChanges(int i, int j, float *change1, float *change2);
     float childEstimate(int j, bool *decidedLater);
-    void associate(int i, int j);
+    void associate(int i, int j, Choice choice = Choice::Plain);
+    void keepUnmatched(int j);
+    void settlePenalties();
     void finish();
 
     const PathExpander *m_expander;
+    VisitedStates *m_visited;
     std::vector<int> m_partner1;
     std::vector<int> m_partner2;
     // First-tree nodes whose parent penalty is decided at the goal.
     std::vector<int> m_decidedLater;
+    // First-tree nodes that paid an open penalty in advance.
+    std::vector<int> m_paidInAdvance;
     int m_decided = 0;
     int m_undecided2 = 0;
     float m_costs = 0;
     float m_shares1 = 0;
     float m_shares2 = 0;
+    // The frontier's subtree bounds in both weightings.
+    float m_half = 0;
+    float m_full = 0;
     // The children not pushed yet, cheapest first; made at the first expansion.
     std::unique_ptr<std::vector<Child>> m_children;
     size_t m_nextChild = 0;

@@ -11,6 +11,15 @@ namespace traxo {
 
 namespace {
 
+quint64 mix(quint64 value)
+{
+    // splitmix64's finaliser: every input bit reaches every output bit.
+    value += 0x9e3779b97f4a7c15ULL;
+    value = (value ^ (value >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    value = (value ^ (value >> 27)) * 0x94d049bb133111ebULL;
+    return value ^ (value >> 31);
+}
+
 std::vector<int> parentIndices(const WorkflowTree &tree, const QList<int> &ids, const QHash<int, int> &index)
 {
     std::vector<int> parents;
@@ -65,6 +74,24 @@ PathExpander::PathExpander(const WorkflowTree &tree1, const WorkflowTree &tree2,
             m_order.push_back(i);
     }
 
+    m_lastPosition.assign(m_parent1.size(), 0);
+    for (size_t position = 0; position < m_order.size(); ++position)
+        m_lastPosition[size_t(m_order[position])] = std::max(m_lastPosition[size_t(m_order[position])], int(position));
+    for (size_t position = 0; position < m_order.size(); ++position) {
+        int ancestor = m_parent1[size_t(m_order[position])];
+        for (size_t steps = 0; ancestor >= 0 && steps < m_parent1.size(); ++steps) {
+            int &last = m_lastPosition[size_t(ancestor)];
+            last = std::max(last, int(position));
+            ancestor = m_parent1[size_t(ancestor)];
+        }
+    }
+
+    // The subtree bounds take a table of a float per pair for each weighting.
+    if (quint64(count1()) * quint64(count2() + 2) <= MaxBoundEntries) {
+        m_bounds[Half] = SubtreeBounds(m_parent1, m_parent2, matrix, 0.5f, matrix.costsUnmatchedNode());
+        m_bounds[Full] = SubtreeBounds(m_parent1, m_parent2, matrix, 1.0f, 2 * matrix.costsUnmatchedNode());
+    }
+
     const float bothUnmatched = 2 * matrix.costsUnmatchedNode();
     m_cheap1.resize(size_t(count1()));
     m_cheap2.resize(size_t(count2()));
@@ -90,19 +117,79 @@ float PathExpander::associationCosts(
     *decidedLater = false;
     if (j < 0)
         return m_matrix.costsUnmatchedNode();
-    const float c = m_matrix.costsAt(i, j);
-    const int p1 = m_parent1[size_t(i)];
-    const int p2 = m_parent2[size_t(j)];
-    // A parent counts as matched once it has a partner; an unmatched or
-    // undecided one moves the check to the end, against the nearest
-    // matched ancestors.
-    const int partnerOfP1 = p1 == AboveRoot ? AboveRoot : p1 >= 0 ? partner1[size_t(p1)] : Undecided;
-    const bool p2Matched = p2 == AboveRoot || (p2 >= 0 && partner2[size_t(p2)] >= 0);
-    if ((partnerOfP1 < 0 && partnerOfP1 != AboveRoot) || !p2Matched) {
-        *decidedLater = true;
-        return c;
+    const Penalty penalty = penaltyStatus(i, j, partner1, partner2);
+    *decidedLater = penalty == Penalty::Open;
+    return m_matrix.costsAt(i, j) + (penalty == Penalty::Certain ? m_matrix.costsWrongParent() : 0);
+}
+
+PathExpander::Penalty PathExpander::penaltyStatus(int i, int j, const std::vector<int> &partner1,
+    const std::vector<int> &partner2, std::vector<int> *undecidedOnTheWay) const
+{
+    // q: the partner of i's nearest matched ancestor, known once every
+    // ancestor on the way up is decided.
+    int q = NoAncestor;
+    int ancestor = m_parent1[size_t(i)];
+    for (size_t steps = 0; steps <= m_parent1.size() && q == NoAncestor; ++steps) {
+        if (ancestor == NoAncestor)
+            return Penalty::Certain;
+        if (ancestor == AboveRoot) {
+            q = AboveRoot;
+            break;
+        }
+        const int partner = partner1[size_t(ancestor)];
+        if (partner == Undecided)
+            return Penalty::Open;
+        if (partner >= 0)
+            q = partner;
+        ancestor = m_parent1[size_t(ancestor)];
     }
-    return partnerOfP1 == p2 ? c : c + m_matrix.costsWrongParent();
+    if (q == NoAncestor)
+        return Penalty::Open;
+
+    // Walking up from j, q must come before any other matched node, and the
+    // nodes passed must stay unmatched. An undecided node passed can only
+    // be matched to a node other than q's partner, so it never helps.
+    bool passedUndecided = false;
+    ancestor = m_parent2[size_t(j)];
+    for (size_t steps = 0; steps <= m_parent2.size(); ++steps) {
+        if (ancestor == q)
+            return passedUndecided ? Penalty::Open : Penalty::None;
+        if (ancestor < 0 || partner2[size_t(ancestor)] >= 0)
+            return Penalty::Certain;
+        if (partner2[size_t(ancestor)] == Undecided) {
+            passedUndecided = true;
+            if (undecidedOnTheWay)
+                undecidedOnTheWay->push_back(ancestor);
+        }
+        ancestor = m_parent2[size_t(ancestor)];
+    }
+    // A circle: leave it to the check at the end.
+    return Penalty::Open;
+}
+
+VisitedStates::Key PathExpander::stateKey(int decided, const std::vector<int> &partner1,
+    const std::vector<int> &partner2, const std::vector<int> &openPenalties) const
+{
+    // Two independent sums of mixed (position, value) terms; sums do not
+    // depend on the order of the open penalties.
+    VisitedStates::Key key;
+    const auto add = [&key](quint64 domain, quint64 position, qint64 value) {
+        const quint64 term = (domain << 56) ^ (position << 24) ^ quint64(value + 8);
+        key.first += mix(term);
+        key.second += mix(term ^ 0x5bd1e9955bd1e995ULL);
+    };
+    add(0, 0, decided);
+    for (size_t j = 0; j < partner2.size(); ++j) {
+        int code = partner2[j];
+        // A partner whose subtree is decided can no longer be anyone's
+        // nearest matched ancestor: only that j is taken matters.
+        if (code >= 0 && m_lastPosition[size_t(code)] < decided)
+            code = Unmatched - 1;
+        add(1, j, code);
+    }
+    for (int i : openPenalties)
+        add(2, quint64(partner1[size_t(i)]), ancestorPartner(i, partner1));
+    return key;
 }
 
 int PathExpander::matchedAncestor(const std::vector<int> &parents, int node, const std::vector<int> &partner)
@@ -191,7 +278,33 @@ float PathExpander::share2(int j, const std::vector<int> &partner1) const
     return m_matrix.costsUnmatchedNode();
 }
 
-float PathExpander::heuristicCosts(float sum1, float sum2, int count1, int count2) const
+float PathExpander::frontierStart(Weighting weighting) const
+{
+    float sum = 0;
+    for (int i = 0; i < count1(); ++i) {
+        const int parent = m_parent1[size_t(i)];
+        if (parent == AboveRoot)
+            sum += m_bounds[weighting].at(i, SubtreeBounds::AnyAncestor);
+        else if (parent < 0)
+            sum += m_bounds[weighting].at(i, SubtreeBounds::NoAncestor);
+    }
+    return sum;
+}
+
+float PathExpander::frontierChange(Weighting weighting, int i, int j, const std::vector<int> &partner1) const
+{
+    const SubtreeBounds &bounds = m_bounds[weighting];
+    const int q = ancestorPartner(i, partner1);
+    const int column = q >= 0               ? q
+        : q == AboveRoot || q == AnyPartner ? SubtreeBounds::AnyAncestor
+                                            : SubtreeBounds::NoAncestor;
+    float change = -bounds.at(i, column);
+    for (int child : m_children1[size_t(i)])
+        change += bounds.at(child, j >= 0 ? j : column);
+    return change;
+}
+
+float PathExpander::heuristicCosts(float sum1, float sum2, int count1, int count2, float half, float full) const
 {
     // Every node pays at least its share, whether paired or unmatched. And
     // with m pairs, the nodes of one tree pay their pairs plus 15 for each
@@ -202,7 +315,9 @@ float PathExpander::heuristicCosts(float sum1, float sum2, int count1, int count
     const float both = sum1 + sum2;
     const float fromFirst = 2 * sum1 + unmatched * float(count2 - count1);
     const float fromSecond = 2 * sum2 + unmatched * float(count1 - count2);
-    return std::max({ both, fromFirst, fromSecond, 0.0f });
+    const float subtreesHalf = half + sum2;
+    const float subtreesFull = full + unmatched * float(count2 - count1);
+    return std::max({ both, fromFirst, fromSecond, subtreesHalf, subtreesFull, 0.0f });
 }
 
 } // namespace traxo

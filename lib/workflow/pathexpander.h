@@ -1,6 +1,9 @@
 #ifndef TRAXO_PATHEXPANDER_H
 #define TRAXO_PATHEXPANDER_H
 
+#include "workflow/subtreebounds.h"
+#include "workflow/visitedstates.h"
+
 #include <QList>
 
 #include <vector>
@@ -29,6 +32,8 @@ public:
     // tree or a walk up that runs in a circle.
     static constexpr int AboveRoot = -1;
     static constexpr int NoAncestor = -2;
+    // Larger trees go without subtree bounds (two tables of floats).
+    static constexpr quint64 MaxBoundEntries = 2 * 1024 * 1024;
 
     PathExpander(const WorkflowTree &tree1, const WorkflowTree &tree2, const CostMatrix &matrix);
 
@@ -40,13 +45,31 @@ public:
     const std::vector<int> &decisionOrder() const { return m_order; }
 
     // What pairing i with j (Unmatched for none) adds now, and whether the
-    // pair's parent penalty must wait for the end because a parent is
-    // unmatched or not decided yet.
+    // pair's parent penalty must wait because nodes it depends on are not
+    // decided yet.
     float associationCosts(
         int i, int j, const std::vector<int> &partner1, const std::vector<int> &partner2, bool *decidedLater) const;
+    // Whether the pair i, j pays the parent penalty whatever is decided
+    // later (Certain), never pays it (None), or that is still Open. When it
+    // is open only because second-tree nodes between j and its possible
+    // nearest matched ancestor are undecided, those are appended to
+    // undecidedOnTheWay: the penalty is avoided exactly when all of them
+    // stay unmatched.
+    enum class Penalty { None, Certain, Open };
+    Penalty penaltyStatus(int i, int j, const std::vector<int> &partner1, const std::vector<int> &partner2,
+        std::vector<int> *undecidedOnTheWay = nullptr) const;
     // At the goal: whether the nearest matched ancestors of first-tree node
     // i and of its partner are not partners; false for an unmatched i.
     bool parentChanged(int i, const std::vector<int> &partner1, const std::vector<int> &partner2) const;
+
+    // The state of a path that has decided the first `decided` nodes of the
+    // decision order, with the first-tree nodes whose parent penalty is
+    // still open. It holds what the rest of the matching can depend on: the
+    // second tree's nodes that are taken, the partners of the decided nodes
+    // that still have undecided descendants, and what each open penalty
+    // waits for.
+    VisitedStates::Key stateKey(int decided, const std::vector<int> &partner1, const std::vector<int> &partner2,
+        const std::vector<int> &openPenalties) const;
 
     // The lower bound of what the undecided nodes cost is built from one
     // share per node: half the cheapest pair it can still join, at most the
@@ -66,9 +89,18 @@ public:
     // their shares change when the node is decided.
     const std::vector<Candidate> &cheap1(int i) const { return m_cheap1[size_t(i)]; }
     const std::vector<Candidate> &cheap2(int j) const { return m_cheap2[size_t(j)]; }
+    // The subtree bounds of the undecided first-tree nodes whose parents
+    // are decided, in two weightings: Half (half of each pair's cost, so the
+    // second tree's shares can be added) and Full (the whole pair cost,
+    // unmatched 30 for the node and the one more the other tree then has).
+    enum Weighting { Half, Full };
+    float frontierStart(Weighting weighting) const;
+    // How deciding i (with partner j, or Unmatched) changes the sum.
+    float frontierChange(Weighting weighting, int i, int j, const std::vector<int> &partner1) const;
     // The bound from the shares of the undecided nodes (sum1 over the first
-    // tree's count1 nodes, sum2 over the second's count2).
-    float heuristicCosts(float sum1, float sum2, int count1, int count2) const;
+    // tree's count1 nodes, sum2 over the second's count2) and from the
+    // subtree bounds of the frontier (half and full).
+    float heuristicCosts(float sum1, float sum2, int count1, int count2, float half, float full) const;
 
 private:
     // The nearest ancestor that is not unmatched: an index, AboveRoot, or
@@ -88,6 +120,10 @@ private:
     std::vector<int> m_parent1;
     std::vector<int> m_parent2;
     std::vector<int> m_order;
+    // Per first-tree node, the last position in the decision order of the
+    // node itself and of every node whose walk up passes it.
+    std::vector<int> m_lastPosition;
+    SubtreeBounds m_bounds[2];
     std::vector<std::vector<int>> m_children1;
     std::vector<std::vector<Candidate>> m_cheap1;
     std::vector<std::vector<Candidate>> m_cheap2;

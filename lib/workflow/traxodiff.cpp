@@ -4,6 +4,7 @@
 #include "workflow/dijkstra.h"
 #include "workflow/path.h"
 #include "workflow/pathexpander.h"
+#include "workflow/visitedstates.h"
 
 namespace traxo {
 
@@ -41,8 +42,12 @@ QList<TraxoDiffResult> TraxoDiff::findBestMatches(int n)
 
     const CostMatrix matrix(m_tree1, m_tree2, *m_costs);
     const PathExpander expander(m_tree1, m_tree2, matrix);
+    // Only the cheapest matching is asked for: paths that reach a state
+    // already reached more cheaply are dropped.
+    VisitedStates visited;
     Dijkstra<Path> search(m_maxQueuedPaths);
-    const QList<QSharedPointer<Path>> paths = search.findPaths(QSharedPointer<Path>::create(&expander), n);
+    const QList<QSharedPointer<Path>> paths
+        = search.findPaths(QSharedPointer<Path>::create(&expander, n == 1 ? &visited : nullptr), n);
     m_expandedPaths = search.expandedPaths();
     m_limitReached = search.limitReached();
     if (m_limitReached) {

@@ -1,0 +1,45 @@
+#ifndef TRAXO_VISITEDSTATES_H
+#define TRAXO_VISITEDSTATES_H
+
+#include <QtGlobal>
+
+#include <unordered_map>
+
+namespace traxo {
+
+// What the rest of a partial matching can cost depends only on its state
+// (see PathExpander::stateKey), not on how it was reached. Two paths in the
+// same state have the same completions, so only the cheaper one needs to be
+// searched; this table remembers the cheapest cost so far per state.
+//
+// States are known by a 128-bit digest, not by value, to keep an entry at a
+// few bytes; two different states sharing one digest is far less likely than
+// a failing memory cell.
+class VisitedStates
+{
+public:
+    struct Key
+    {
+        quint64 first = 0;
+        quint64 second = 0;
+        bool operator==(const Key &other) const { return first == other.first && second == other.second; }
+    };
+
+    // False when a path in the same state cost no more; otherwise records
+    // costs for the state and returns true.
+    bool admit(const Key &key, float costs);
+    qsizetype size() const { return qsizetype(m_best.size()); }
+    // Approximate bytes held, for bounding a search's memory.
+    quint64 bytes() const;
+
+private:
+    struct KeyHash
+    {
+        size_t operator()(const Key &key) const { return size_t(key.first ^ (key.second >> 7)); }
+    };
+    std::unordered_map<Key, float, KeyHash> m_best;
+};
+
+} // namespace traxo
+
+#endif
