@@ -143,48 +143,60 @@ float Path::childEstimate(int j, bool *decidedLater)
             m_undecided2 - (j >= 0 ? 1 : 0), half, full);
 }
 
+void Path::makeChildren()
+{
+    std::vector<Child> children;
+    children.reserve(size_t(m_undecided2) + 1);
+    const int i = m_expander->decisionOrder()[size_t(m_decided)];
+    const bool last = m_decided + 1 == m_expander->count1();
+    bool later = false;
+    std::vector<int> undecided;
+    for (int j = 0; j < m_expander->count2(); ++j) {
+        if (m_partner2[size_t(j)] != PathExpander::Undecided)
+            continue;
+        undecided.clear();
+        if (m_visited && !last
+            && m_expander->penaltyStatus(i, j, m_partner1, m_partner2, &undecided) == PathExpander::Penalty::Open
+            && !undecided.empty()) {
+            for (Choice choice : { Choice::KeepUnmatched, Choice::PayPenalty }) {
+                Path child(*this);
+                child.associate(i, j, choice);
+                children.push_back({ child.estimate(), false, choice, j });
+            }
+            continue;
+        }
+        const float estimate = childEstimate(j, &later);
+        children.push_back({ estimate, later, Choice::Plain, j });
+    }
+    const float estimate = childEstimate(PathExpander::Unmatched, &later);
+    children.push_back({ estimate, later, Choice::Plain, PathExpander::Unmatched });
+    // Among equal estimates a pair whose parents already agree goes first: a
+    // put-off penalty may still come. The order is the same every time the
+    // children are made, so the ones pushed already can be skipped.
+    std::stable_sort(children.begin(), children.end(), [](const Child &a, const Child &b) {
+        const int pa = toPriority(a.estimate);
+        const int pb = toPriority(b.estimate);
+        return pa != pb ? pa < pb : (!a.decidedLater && b.decidedLater);
+    });
+    constexpr int kept = 8;
+    m_childCount = int(children.size());
+    const auto first = children.begin() + std::min(m_pushedChildren, m_childCount);
+    m_children.assign(first, first + std::min(kept, int(children.end() - first)));
+}
+
 void Path::expand(PriorityQueue<QSharedPointer<Path>> &queue, const QSharedPointer<Path> &self)
 {
     if (isGoal())
         return;
-    if (!m_children) {
-        m_children = std::make_unique<std::vector<Child>>();
-        m_children->reserve(size_t(m_undecided2) + 1);
-        const int i = m_expander->decisionOrder()[size_t(m_decided)];
-        const bool last = m_decided + 1 == m_expander->count1();
-        bool later = false;
-        std::vector<int> undecided;
-        for (int j = 0; j < m_expander->count2(); ++j) {
-            if (m_partner2[size_t(j)] != PathExpander::Undecided)
-                continue;
-            undecided.clear();
-            if (m_visited && !last
-                && m_expander->penaltyStatus(i, j, m_partner1, m_partner2, &undecided) == PathExpander::Penalty::Open
-                && !undecided.empty()) {
-                for (Choice choice : { Choice::KeepUnmatched, Choice::PayPenalty }) {
-                    Path child(*this);
-                    child.associate(i, j, choice);
-                    m_children->push_back({ child.estimate(), false, choice, j });
-                }
-                continue;
-            }
-            const float estimate = childEstimate(j, &later);
-            m_children->push_back({ estimate, later, Choice::Plain, j });
-        }
-        const float estimate = childEstimate(PathExpander::Unmatched, &later);
-        m_children->push_back({ estimate, later, Choice::Plain, PathExpander::Unmatched });
-        // Among equal estimates a pair whose parents already agree goes
-        // first: a put-off penalty may still come.
-        std::stable_sort(m_children->begin(), m_children->end(), [](const Child &a, const Child &b) {
-            const int pa = toPriority(a.estimate);
-            const int pb = toPriority(b.estimate);
-            return pa != pb ? pa < pb : (!a.decidedLater && b.decidedLater);
-        });
-        m_nextChild = 0;
-    }
+    buildTables();
+    if (m_children.empty())
+        makeChildren();
 
-    const Child next = (*m_children)[m_nextChild++];
+    const Child next = m_children.front();
+    m_children.erase(m_children.begin());
+    ++m_pushedChildren;
     auto child = QSharedPointer<Path>::create(*this);
+    child->m_previous = self;
     child->associate(m_expander->decisionOrder()[size_t(m_decided)], next.partner, next.choice);
     const bool merged = m_visited && !child->isGoal()
         && !m_visited->admit(
@@ -193,18 +205,50 @@ void Path::expand(PriorityQueue<QSharedPointer<Path>> &queue, const QSharedPoint
     // Settling put-off penalties may have raised the child's estimate.
     if (!merged)
         queue.push(child, toPriority(std::max(next.estimate, child->estimate())), child->m_decided);
-    if (m_nextChild < m_children->size())
-        queue.push(self, toPriority((*m_children)[m_nextChild].estimate), m_decided);
-    else
-        m_children.reset();
+    child->dropTables();
+
+    if (m_pushedChildren < m_childCount) {
+        if (m_children.empty())
+            makeChildren();
+        queue.push(self, toPriority(m_children.front().estimate), m_decided);
+    } else {
+        std::vector<Child>().swap(m_children);
+    }
+    dropTables();
+}
+
+void Path::buildTables() const
+{
+    if (!m_expander || m_partner1.size() == size_t(m_expander->count1()))
+        return;
+    m_partner1.assign(size_t(m_expander->count1()), PathExpander::Undecided);
+    m_partner2.assign(size_t(m_expander->count2()), PathExpander::Undecided);
+    for (const Path *path = this; path && path->m_decided > 0; path = path->m_previous.data()) {
+        const int i = m_expander->decisionOrder()[size_t(path->m_decided - 1)];
+        const int j = path->m_lastPartner;
+        m_partner1[size_t(i)] = j;
+        if (j >= 0)
+            m_partner2[size_t(j)] = i;
+        for (int node : path->m_keptUnmatched)
+            m_partner2[size_t(node)] = PathExpander::Unmatched;
+    }
+}
+
+void Path::dropTables() const
+{
+    if (isGoal())
+        return;
+    std::vector<int>().swap(m_partner1);
+    std::vector<int>().swap(m_partner2);
 }
 
 void Path::associate(int i, int j, Choice choice)
 {
+    m_lastPartner = j;
+    m_keptUnmatched.clear();
     if (choice == Choice::KeepUnmatched) {
-        std::vector<int> undecided;
-        m_expander->penaltyStatus(i, j, m_partner1, m_partner2, &undecided);
-        for (int node : undecided)
+        m_expander->penaltyStatus(i, j, m_partner1, m_partner2, &m_keptUnmatched);
+        for (int node : m_keptUnmatched)
             keepUnmatched(node);
     }
     bool later = false;
@@ -296,6 +340,7 @@ QHash<int, int> Path::assoc1() const
     QHash<int, int> assoc { { NODE_ABOVE_ROOT, NODE_ABOVE_ROOT } };
     if (!m_expander)
         return assoc;
+    buildTables();
     const CostMatrix &matrix = m_expander->matrix();
     for (size_t i = 0; i < m_partner1.size(); ++i) {
         const int partner = m_partner1[i];
@@ -310,6 +355,7 @@ QHash<int, int> Path::assoc2() const
     QHash<int, int> assoc { { NODE_ABOVE_ROOT, NODE_ABOVE_ROOT } };
     if (!m_expander)
         return assoc;
+    buildTables();
     const CostMatrix &matrix = m_expander->matrix();
     for (size_t j = 0; j < m_partner2.size(); ++j) {
         const int partner = m_partner2[j];
@@ -323,6 +369,7 @@ bool Path::parentChanged(int node, TreeId tree) const
 {
     if (!m_expander || !isGoal())
         return false;
+    buildTables();
     int i = m_expander->matrix().index1(node);
     if (tree == SecondTree) {
         const int j = m_expander->matrix().index2(node);

@@ -9,7 +9,6 @@
 #include <QSharedPointer>
 #include <QString>
 
-#include <memory>
 #include <vector>
 
 namespace traxo {
@@ -25,6 +24,10 @@ class PathExpander;
 // pushes the next child and itself again with the estimate of the child
 // after that, so the queue holds two entries per expansion instead of one
 // per candidate partner.
+//
+// A queued path takes a few hundred bytes whatever the trees' size: it keeps
+// the path it was made from and its own decision, and rebuilds the partner
+// tables from that chain only while it is expanded.
 class Path
 {
 public:
@@ -34,7 +37,8 @@ public:
     // more cost are dropped: the search then finds the cheapest matching
     // only, not every matching.
     explicit Path(const PathExpander *expander, VisitedStates *visited = nullptr);
-    // Copies the matching, not the children made so far.
+    // Copies the matching (the other path's tables must be built), not the
+    // children made so far.
     Path(const Path &other);
     Path &operator=(const Path &) = delete;
     ~Path();
@@ -79,15 +83,25 @@ private:
     // unmatched for j < 0); tries the decision on this path and undoes it.
     void shareChanges(int i, int j, float *change1, float *change2);
     float childEstimate(int j, bool *decidedLater);
+    void makeChildren();
     void associate(int i, int j, Choice choice = Choice::Plain);
+    // Builds the partner tables from the chain of paths, and drops them
+    // again (not at the goal, whose tables are its result).
+    void buildTables() const;
+    void dropTables() const;
     void keepUnmatched(int j);
     void settlePenalties();
     void finish();
 
     const PathExpander *m_expander;
     VisitedStates *m_visited;
-    std::vector<int> m_partner1;
-    std::vector<int> m_partner2;
+    QSharedPointer<const Path> m_previous;
+    // The decision that made this path from m_previous: the partner of the
+    // last node decided, and second-tree nodes it left unmatched.
+    int m_lastPartner = -1;
+    std::vector<int> m_keptUnmatched;
+    mutable std::vector<int> m_partner1;
+    mutable std::vector<int> m_partner2;
     // First-tree nodes whose parent penalty is decided at the goal.
     std::vector<int> m_decidedLater;
     // First-tree nodes that paid an open penalty in advance.
@@ -100,9 +114,11 @@ private:
     // The frontier's subtree bounds in both weightings.
     float m_half = 0;
     float m_full = 0;
-    // The children not pushed yet, cheapest first; made at the first expansion.
-    std::unique_ptr<std::vector<Child>> m_children;
-    size_t m_nextChild = 0;
+    // The next few children not pushed yet, cheapest first; made again
+    // when used up while more are left.
+    std::vector<Child> m_children;
+    int m_pushedChildren = 0;
+    int m_childCount = 0;
 };
 
 } // namespace traxo
