@@ -145,6 +145,10 @@ float Path::childEstimate(int j, bool *decidedLater)
 
 void Path::makeChildren()
 {
+    // A pair that leaves many nodes unmatched is rarely worth it: it waits
+    // for the goal like any open penalty, so that making children stays
+    // cheap on long chains.
+    constexpr size_t MaxKeptUnmatched = 2;
     std::vector<Child> children;
     children.reserve(size_t(m_undecided2) + 1);
     const int i = m_expander->decisionOrder()[size_t(m_decided)];
@@ -157,7 +161,7 @@ void Path::makeChildren()
         undecided.clear();
         if (m_visited && !last
             && m_expander->penaltyStatus(i, j, m_partner1, m_partner2, &undecided) == PathExpander::Penalty::Open
-            && !undecided.empty()) {
+            && !undecided.empty() && undecided.size() <= MaxKeptUnmatched) {
             for (Choice choice : { Choice::KeepUnmatched, Choice::PayPenalty }) {
                 Path child(*this);
                 child.associate(i, j, choice);
