@@ -180,6 +180,40 @@ WorkflowTree pipelineRun(int steps, int run, const QList<int> &renamed = {}, int
     return tree;
 }
 
+// A random tree the way branchy workflows look (four steps in ten branch
+// off an earlier step, eight titles and three tools) against a re-run of it:
+// every description differs and `moved` steps hang below another earlier
+// step. Returns what pairing every step with its counterpart costs.
+float branchyRuns(int steps, int moved, quint32 seed, WorkflowTree *run1, WorkflowTree *run2)
+{
+    QRandomGenerator random(seed);
+    QList<int> parents;
+    QList<int> titles;
+    for (int i = 0; i < steps; ++i) {
+        parents.append(i == 0 ? -1 : random.bounded(10) < 4 ? random.bounded(i) : i - 1);
+        titles.append(random.bounded(8));
+    }
+    QList<int> parents2 = parents;
+    for (int done = 0; done < moved;) {
+        const int i = 2 + random.bounded(steps - 2);
+        const int parent = random.bounded(i);
+        if (parent != parents2.at(i)) {
+            parents2[i] = parent;
+            ++done;
+        }
+    }
+    for (int i = 0; i < steps; ++i) {
+        Workflowstep step;
+        step.Title = QStringLiteral("title %1").arg(titles.at(i));
+        step.Tool = QStringLiteral("tool %1").arg(i % 3);
+        step.Description = QStringLiteral("run 1, step %1").arg(i);
+        run1->addTreeNode(WorkflowTreeNode(i, parents.at(i), step, QString(), QString()));
+        step.Description = QStringLiteral("run 2, step %1").arg(i);
+        run2->addTreeNode(WorkflowTreeNode(i, parents2.at(i), step, QString(), QString()));
+    }
+    return float(steps * 20 + moved * 10);
+}
+
 } // namespace
 
 class tst_TraxoDiff : public QObject
@@ -195,6 +229,8 @@ private slots:
     void firstResultIsTheCheapestMatching();
     void longReRunsFinishWithinTheBound_data();
     void longReRunsFinishWithinTheBound();
+    void branchyTreesWithMovedStepsFinishEarly_data();
+    void branchyTreesWithMovedStepsFinishEarly();
     void bigInputStopsAtTheBound_data();
     void bigInputStopsAtTheBound();
     void withoutCostsReportsAnError();
@@ -380,6 +416,39 @@ void tst_TraxoDiff::longReRunsFinishWithinTheBound()
         QCOMPARE(result.association(x, FirstTree), renamed.contains(x) ? NULL_NODE : y);
         QCOMPARE(result.parentChanged(x, FirstTree), x == moved);
     }
+}
+
+void tst_TraxoDiff::branchyTreesWithMovedStepsFinishEarly_data()
+{
+    QTest::addColumn<int>("steps");
+    QTest::addColumn<int>("moved");
+    QTest::addColumn<quint32>("seed");
+
+    QTest::addRow("60 steps, three moved") << 60 << 3 << 11u;
+    QTest::addRow("60 steps, six moved") << 60 << 6 << 12u;
+    QTest::addRow("100 steps, four moved") << 100 << 4 << 13u;
+    QTest::addRow("100 steps, six moved") << 100 << 6 << 14u;
+    QTest::addRow("150 steps, six moved") << 150 << 6 << 15u;
+}
+
+void tst_TraxoDiff::branchyTreesWithMovedStepsFinishEarly()
+{
+    QFETCH(int, steps);
+    QFETCH(int, moved);
+    QFETCH(quint32, seed);
+
+    // Many steps look alike and the moved ones break the shape: the search
+    // must see their penalties early, or it wanders among equally good
+    // partial matchings far beyond this bound.
+    WorkflowTree run1;
+    WorkflowTree run2;
+    const float counterparts = branchyRuns(steps, moved, seed, &run1, &run2);
+    TraxoDiff diff(run1, run2, &m_costs);
+    diff.setMaxQueuedPaths(20000);
+    const TraxoDiffResult result = diff.findBestMatch();
+    QVERIFY(!diff.limitReached());
+    QVERIFY(result.costs <= counterparts);
+    QCOMPARE(result.costs, matchingCosts(diff.tree1(), diff.tree2(), result.assoc1));
 }
 
 void tst_TraxoDiff::bigInputStopsAtTheBound_data()
