@@ -11,9 +11,11 @@ set(CPACK_PACKAGE_DESCRIPTION
 steps (tool, command line, host, user, time, attributes, input and output\n\
 files with sizes and MD5 checksums) stored in a .traxo container or appended\n\
 to a PDF. The package holds the desktop application TRAXObench (viewer,\n\
-arg-file editor, runner and finder), the command-line programs traxoadd and\n\
-traxodel, and the library libtraxolib with its headers, CMake package and\n\
-pkg-config file.")
+arg-file editor, runner and finder), the command-line programs traxoadd,\n\
+traxodel and traxo (show, validate, extract, find and render histories\n\
+without a display, for scripts, CI and clusters; its rendering helper\n\
+traxo-render lives in /usr/libexec/traxobench), and the library libtraxolib\n\
+with its headers, CMake package and pkg-config file.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
