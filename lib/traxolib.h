@@ -19,6 +19,7 @@
 #include "container/filetag.h"
 #include "container/inflater.h"
 #include "container/md5generator.h"
+#include "container/md5hash.h"
 #include "container/parsemode.h"
 #include "container/savedfile.h"
 #include "container/sectiontag.h"

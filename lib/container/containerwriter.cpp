@@ -2,10 +2,9 @@
 
 #include "container/containerlock.h"
 #include "container/containermarkers.h"
+#include "container/md5hash.h"
 #include "container/traxoparser.h"
 
-#include <QByteArrayMatcher>
-#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -13,8 +12,19 @@
 
 #include <zlib.h>
 
+#include <cstring>
 #include <limits>
 #include <thread>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+#ifdef Q_OS_UNIX
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace traxo {
 
@@ -22,7 +32,7 @@ namespace {
 
 QByteArray md5Hex(const QByteArray &data)
 {
-    return QCryptographicHash::hash(data, QCryptographicHash::Md5).toHex();
+    return Md5Hash::hash(data).toHex();
 }
 
 QByteArray field(const char *name, const QByteArray &value)
@@ -57,6 +67,74 @@ QByteArray fileMarker(const ContainerWriter::File &file, bool flate, qint64 file
     line += field("md5cfile", md5cfile);
     line += "-->";
     return line;
+}
+
+// Whether data holds the text that starts every marker line. Runs over each
+// byte of a file stored as it is, so it looks for the first two characters at
+// 64 positions at a time and checks the rest only where they stand.
+bool holdsMarkerText(QByteArrayView data)
+{
+    static constexpr char text[] = "%<--! $TRAXO_";
+    constexpr qsizetype length = sizeof(text) - 1;
+    const char *p = data.data();
+    const qsizetype size = data.size();
+    qsizetype i = 0;
+#ifdef __SSE2__
+    const __m128i first = _mm_set1_epi8(text[0]);
+    const __m128i second = _mm_set1_epi8(text[1]);
+    const auto pairs = [&](qsizetype at) {
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + at));
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + at + 1));
+        return _mm_and_si128(_mm_cmpeq_epi8(here, first), _mm_cmpeq_epi8(next, second));
+    };
+    for (; i + 65 <= size; i += 64) {
+        const __m128i any
+            = _mm_or_si128(_mm_or_si128(pairs(i), pairs(i + 16)), _mm_or_si128(pairs(i + 32), pairs(i + 48)));
+        if (_mm_movemask_epi8(any) == 0)
+            continue;
+        for (qsizetype at = i; at < i + 64; ++at) {
+            if (at + length <= size && std::memcmp(p + at, text, length) == 0)
+                return true;
+        }
+    }
+#endif
+    for (; i + length <= size; ++i) {
+        if (p[i] == text[0] && std::memcmp(p + i, text, length) == 0)
+            return true;
+    }
+    return false;
+}
+
+// Hashes the bytes [from, to) of a file this process has just written and
+// holds the writer's lock of, through a mapping of 16 MiB at a time: read
+// back so, they are hashed straight from the page cache without a copy,
+// and at most one window is resident. Returns where it stopped, which is
+// before to only when a mapping failed; the rest is then read.
+qint64 hashMapped(int fd, qint64 from, qint64 to, Md5Hash &hash)
+{
+#ifdef Q_OS_UNIX
+    constexpr qint64 Window = 16 << 20;
+    const qint64 page = ::sysconf(_SC_PAGESIZE);
+    struct stat status;
+    // Pages past the end of the file cannot be read through a mapping.
+    if (page <= 0 || fd < 0 || ::fstat(fd, &status) != 0 || status.st_size < to)
+        return from;
+    while (from < to) {
+        const qint64 start = from - from % page;
+        const qint64 end = qMin(to, start + Window);
+        void *mapped = ::mmap(nullptr, size_t(end - start), PROT_READ, MAP_SHARED | MAP_POPULATE, fd, off_t(start));
+        if (mapped == MAP_FAILED)
+            return from;
+        hash.addData(QByteArrayView(static_cast<const char *>(mapped) + (from - start), end - from));
+        ::munmap(mapped, size_t(end - start));
+        from = end;
+    }
+#else
+    Q_UNUSED(fd);
+    Q_UNUSED(to);
+    Q_UNUSED(hash);
+#endif
+    return from;
 }
 
 } // namespace
@@ -146,6 +224,9 @@ struct ContainerWriter::Piece
 namespace {
 
 constexpr qint64 ChunkSize = 4 << 20;
+// Data that is only hashed, scanned and copied goes in pieces that stay in
+// the processor's cache from the read to the write.
+constexpr qint64 CacheChunkSize = 256 << 10;
 constexpr qint64 DeflateOutputSize = 1 << 20;
 
 ContainerWriter::StoredFile storedFile(const ContainerWriter::File &file)
@@ -335,7 +416,7 @@ bool ContainerWriter::append(Target &target, const QList<File> &inputFiles, cons
         }
         // The checksum is taken with 32 zeros in md5section; the digest has
         // the same length, so writing it in moves nothing.
-        QCryptographicHash hash(QCryptographicHash::Md5);
+        Md5Hash hash;
         if (!hashPieces(target.file, pieces, hash))
             return undo(target);
         hash.addData(markerLine(sectionSize, TRAXO_ZERO_MD5));
@@ -377,7 +458,6 @@ bool ContainerWriter::streamFile(Target &target, qint64 at, const File &file, Pi
         return fail(QStringLiteral("cannot read \"%1\": %2").arg(file.sourcePath, source.errorString()));
 
     bool flate = file.compression == Flate;
-    static const QByteArrayMatcher markerText(QByteArray("%<--! $TRAXO_"));
     QByteArray input(ChunkSize, Qt::Uninitialized);
     QByteArray output(DeflateOutputSize, Qt::Uninitialized);
     for (;;) {
@@ -385,8 +465,8 @@ bool ContainerWriter::streamFile(Target &target, qint64 at, const File &file, Pi
         if (!writeAt(target.file, at, placeholder) || !target.file.seek(dataStart))
             return false;
         source.seek(0);
-        QCryptographicHash md5file(QCryptographicHash::Md5);
-        QCryptographicHash md5cfile(QCryptographicHash::Md5);
+        Md5Hash md5file;
+        Md5Hash md5cfile;
         z_stream stream = {};
         if (flate && deflateInit(&stream, Z_DEFAULT_COMPRESSION) != Z_OK)
             return fail(QStringLiteral("cannot compress \"%1\"").arg(file.sourcePath));
@@ -421,8 +501,9 @@ bool ContainerWriter::streamFile(Target &target, qint64 at, const File &file, Pi
             } while (stream.avail_out == 0 || (flush == Z_FINISH && result != Z_STREAM_END));
             return true;
         };
+        const qint64 readSize = flate ? ChunkSize : CacheChunkSize;
         for (;;) {
-            const qint64 count = source.read(input.data(), input.size());
+            const qint64 count = source.read(input.data(), readSize);
             if (count < 0)
                 return fail(QStringLiteral("cannot read \"%1\": %2").arg(file.sourcePath, source.errorString()));
             if (count == 0)
@@ -443,7 +524,7 @@ bool ContainerWriter::streamFile(Target &target, qint64 at, const File &file, Pi
             // Data stored as it is must hold nothing a reader could take for
             // a marker, not even across two chunks.
             const QByteArray seam = carry + chunk.first(qMin<qint64>(count, 16)).toByteArray();
-            if (markerText.indexIn(chunk) >= 0 || markerText.indexIn(seam) >= 0) {
+            if (holdsMarkerText(chunk) || holdsMarkerText(seam)) {
                 restartFlate = true;
                 break;
             }
@@ -473,8 +554,8 @@ bool ContainerWriter::streamFile(Target &target, qint64 at, const File &file, Pi
         info.compression = flate ? Flate : None;
         info.filesize = filesize;
         info.cfilesize = stored - 1;
-        info.md5file = QString::fromLatin1(md5file.result().toHex());
-        info.md5cfile = flate ? QString::fromLatin1(md5cfile.result().toHex()) : QString();
+        info.md5file = md5file.hexResult();
+        info.md5cfile = flate ? md5cfile.hexResult() : QString();
         // The marker and its padding fill the placeholder; the padding lies
         // between the tag and the data, which the offset field spans.
         qint64 offset = 1;
@@ -495,18 +576,21 @@ bool ContainerWriter::streamFile(Target &target, qint64 at, const File &file, Pi
     }
 }
 
-bool ContainerWriter::hashPieces(QFile &out, const QList<Piece> &pieces, QCryptographicHash &hash)
+bool ContainerWriter::hashPieces(QFile &out, const QList<Piece> &pieces, Md5Hash &hash)
 {
     QByteArray buffer;
     for (const Piece &piece : pieces) {
         hash.addData(piece.head);
         if (!piece.streamed)
             continue;
+        const qint64 mappedTo = hashMapped(out.handle(), piece.dataStart, piece.dataEnd, hash);
+        if (mappedTo == piece.dataEnd)
+            continue;
         if (buffer.isEmpty())
-            buffer.resize(ChunkSize);
-        if (!out.seek(piece.dataStart))
+            buffer.resize(CacheChunkSize);
+        if (!out.seek(mappedTo))
             return fail(QStringLiteral("cannot read \"%1\" back: %2").arg(out.fileName(), out.errorString()));
-        for (qint64 left = piece.dataEnd - piece.dataStart; left > 0;) {
+        for (qint64 left = piece.dataEnd - mappedTo; left > 0;) {
             const qint64 count = out.read(buffer.data(), qMin<qint64>(left, buffer.size()));
             if (count <= 0)
                 return fail(QStringLiteral("cannot read \"%1\" back: %2").arg(out.fileName(), out.errorString()));

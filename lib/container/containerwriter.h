@@ -3,8 +3,6 @@
 
 #include "logging/logsource.h"
 
-#include <QCryptographicHash>
-
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -16,6 +14,7 @@ class QFile;
 namespace traxo {
 
 class ContainerLock;
+class Md5Hash;
 
 // Writes containers that TraxoParser reads: a new .traxo file with its header
 // line, sections of embedded files chained to the previous section, and
@@ -124,7 +123,7 @@ private:
     bool append(Target &target, const QList<File> &files, const Section *section);
     bool writeAt(QFile &out, qint64 at, const QByteArray &bytes);
     bool streamFile(Target &target, qint64 at, const File &file, Piece &piece);
-    bool hashPieces(QFile &out, const QList<Piece> &pieces, QCryptographicHash &hash);
+    bool hashPieces(QFile &out, const QList<Piece> &pieces, Md5Hash &hash);
     bool undo(Target &target);
 
     ContainerLock *m_lock = nullptr;

@@ -2,10 +2,7 @@
 
 namespace traxo {
 
-MD5Generator::MD5Generator()
-    : m_hash(QCryptographicHash::Md5)
-{
-}
+MD5Generator::MD5Generator() = default;
 
 MD5Generator::MD5Generator(const QByteArray &data)
     : MD5Generator()
@@ -29,7 +26,7 @@ void MD5Generator::update(const char *data, int size)
 QString MD5Generator::getHexDigest()
 {
     if (m_digest.isEmpty())
-        m_digest = QString::fromLatin1(m_hash.result().toHex());
+        m_digest = m_hash.hexResult();
     return m_digest;
 }
 

@@ -1,8 +1,9 @@
 #ifndef TRAXO_MD5GENERATOR_H
 #define TRAXO_MD5GENERATOR_H
 
+#include "container/md5hash.h"
+
 #include <QByteArray>
-#include <QCryptographicHash>
 #include <QString>
 
 namespace traxo {
@@ -25,7 +26,7 @@ public:
     void reset();
 
 private:
-    QCryptographicHash m_hash;
+    Md5Hash m_hash;
     QString m_digest;
 };
 

@@ -3,8 +3,8 @@
 #include "container/containerlogging.h"
 #include "container/containermarkers.h"
 #include "container/inflater.h"
+#include "container/md5hash.h"
 
-#include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -212,7 +212,7 @@ QByteArray makeValidationTag(const MarkerMatch &match, QByteArrayView bytes)
 
 QString md5Hex(const QByteArray &data)
 {
-    return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Md5).toHex());
+    return QString::fromLatin1(Md5Hash::hash(data).toHex());
 }
 
 } // namespace

@@ -258,7 +258,8 @@ bool ValidationQueue::processSweep()
                 break;
             batch.append(entry);
         }
-        m_sweep = std::make_unique<ValidationSweep>(m_parser ? m_parser->fileHandle() : -1, batch);
+        m_sweep = std::make_unique<ValidationSweep>(m_parser ? m_parser->fileHandle() : -1, batch,
+            m_oneThread ? ValidationSweep::Spread::OneThread : ValidationSweep::Spread::Lanes);
         m_sweepLeft = int(batch.size());
         m_sweepSkip = 0;
         m_sweepBase = m_doneOverall;

@@ -58,6 +58,11 @@ public:
     // True while worker threads check entries: process() then only collects
     // their verdicts and progress.
     bool isSweeping() const { return m_sweep != nullptr; }
+    // True: a threaded check uses one thread, not two lanes beside the
+    // reader; for callers that check several containers at once. Takes
+    // effect with the next sweep.
+    void setOneThread(bool oneThread) { m_oneThread = oneThread; }
+    bool isOneThread() const { return m_oneThread; }
 
     // Empties the queue and starts timing a new run.
     void reset(TraxoParser *parser);
@@ -114,6 +119,7 @@ private:
     int m_sliceSize;
     bool m_threaded = true;
     int m_waitMilliseconds = WaitMilliseconds;
+    bool m_oneThread = false;
     std::unique_ptr<ValidationSweep> m_sweep;
     int m_sweepLeft = 0; // verdicts still due from the sweep
     int m_sweepSkip = 0; // verdicts of entries dropped by nextEntry()

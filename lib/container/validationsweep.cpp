@@ -1,8 +1,7 @@
 #include "container/validationsweep.h"
 
 #include "container/inflater.h"
-
-#include <QCryptographicHash>
+#include "container/md5hash.h"
 
 #include <algorithm>
 #include <atomic>
@@ -59,7 +58,7 @@ struct Job
     QByteArray insert;
     bool inserted = false;
     qint64 consumed = 0;
-    QCryptographicHash hash { QCryptographicHash::Md5 };
+    Md5Hash hash;
     std::unique_ptr<Inflater> inflater;
     bool streamValid = false;
     bool streamFinished = false;
@@ -75,6 +74,15 @@ struct Piece
     qsizetype length = 0;
     qint64 offset = 0; // container offset of bytes[from]
     bool last = false; // output hashes: the stream has ended
+};
+
+// The bytes of a piece that go into a container hash: a section's run is cut
+// at its marker's tag, whose stand-in goes in between.
+struct Split
+{
+    QByteArrayView before;
+    bool insert = false;
+    QByteArrayView after;
 };
 
 struct Entry
@@ -95,6 +103,7 @@ struct ValidationSweep::State
 {
     int fd = -1;
     qint64 fileSize = 0;
+    bool oneThread = false;
     std::unique_ptr<Entry[]> entries;
     int entryCount = 0;
     std::vector<std::unique_ptr<Job>> jobs;
@@ -119,16 +128,21 @@ struct ValidationSweep::State
     void readLoop();
     void workLoop(int lane);
     bool post(Piece piece);
+    bool handOut(Piece piece);
+    void processTogether(std::vector<Piece> &pieces);
     void process(Piece &piece);
-    void hashContainerBytes(Job &job, const Piece &piece);
+    void advance(Job &job, qint64 length);
+    static Split split(Job &job, const Piece &piece);
+    static void hashRest(Job &job, const Split &split);
     void finish(Job &job);
     QByteArray readBlock(qint64 position, qint64 length) const;
     void failUndecided();
 };
 
-ValidationSweep::ValidationSweep(int handle, const QList<Validatee> &entries)
+ValidationSweep::ValidationSweep(int handle, const QList<Validatee> &entries, Spread spread)
     : d(std::make_unique<State>())
 {
+    d->oneThread = spread == Spread::OneThread;
 #ifdef Q_OS_UNIX
     struct stat status;
     if (handle >= 0) {
@@ -143,7 +157,7 @@ ValidationSweep::ValidationSweep(int handle, const QList<Validatee> &entries)
     if (d->sweepOrder.empty())
         return;
     d->reader = std::thread([this] { d->readLoop(); });
-    for (int lane = 0; lane < LaneCount; ++lane)
+    for (int lane = 0; lane < LaneCount && !d->oneThread; ++lane)
         d->workers[lane] = std::thread([this, lane] { d->workLoop(lane); });
 }
 
@@ -247,7 +261,7 @@ void ValidationSweep::State::setUp(const QList<Validatee> &list)
             // Nothing to read: the verdict is that of an empty run.
             if (entry.stored->skipFrom >= 0)
                 entry.stored->hash.addData(entry.stored->insert);
-            entry.stored->digest = QString::fromLatin1(entry.stored->hash.result().toHex());
+            entry.stored->digest = entry.stored->hash.hexResult();
             decide(entry, verdictOf(entry));
         }
     }
@@ -329,14 +343,24 @@ void ValidationSweep::State::readLoop()
             break;
         }
         bool stopped = false;
+        std::vector<Piece> pieces;
         for (Job *job : live) {
             const qint64 from = std::max(job->start, position);
             const qint64 to = std::min(job->end, blockEnd);
-            if (from < to
-                && !post(Piece { job, block, qsizetype(from - position), qsizetype(to - from), from, false })) {
+            if (from >= to)
+                continue;
+            Piece piece { job, block, qsizetype(from - position), qsizetype(to - from), from, false };
+            if (oneThread) {
+                pieces.push_back(std::move(piece));
+            } else if (!post(std::move(piece))) {
                 stopped = true;
                 break;
             }
+        }
+        if (oneThread) {
+            processTogether(pieces);
+            std::lock_guard<std::mutex> lock(mutex);
+            stopped = stopping;
         }
         if (stopped)
             break;
@@ -387,6 +411,46 @@ bool ValidationSweep::State::post(Piece piece)
     return true;
 }
 
+// A piece of inflated output goes to its hash: on the second lane, or at once
+// when the sweep has one thread. False once the sweep is stopping.
+bool ValidationSweep::State::handOut(Piece piece)
+{
+    if (!oneThread)
+        return post(std::move(piece));
+    process(piece);
+    std::lock_guard<std::mutex> lock(mutex);
+    return !stopping;
+}
+
+// The pieces of one block, on the reading thread: container hashes go two
+// at a time through the interleaved MD5, inflating as usual.
+void ValidationSweep::State::processTogether(std::vector<Piece> &pieces)
+{
+    Piece *waiting = nullptr;
+    for (Piece &piece : pieces) {
+        if (piece.job->kind != JobKind::Hash) {
+            process(piece);
+            continue;
+        }
+        if (!waiting) {
+            waiting = &piece;
+            continue;
+        }
+        Job &first = *waiting->job;
+        Job &second = *piece.job;
+        const Split splitFirst = split(first, *waiting);
+        const Split splitSecond = split(second, piece);
+        Md5Hash::addData(first.hash, splitFirst.before, second.hash, splitSecond.before);
+        hashRest(first, splitFirst);
+        hashRest(second, splitSecond);
+        advance(first, waiting->length);
+        advance(second, piece.length);
+        waiting = nullptr;
+    }
+    if (waiting)
+        process(*waiting);
+}
+
 void ValidationSweep::State::process(Piece &piece)
 {
     Job &job = *piece.job;
@@ -397,9 +461,12 @@ void ValidationSweep::State::process(Piece &piece)
         if (piece.last)
             finish(job);
         return;
-    case JobKind::Hash:
-        hashContainerBytes(job, piece);
+    case JobKind::Hash: {
+        const Split bytes = split(job, piece);
+        job.hash.addData(bytes.before);
+        hashRest(job, bytes);
         break;
+    }
     case JobKind::Inflate:
         if (!job.inflater) {
             job.inflater = std::make_unique<Inflater>();
@@ -408,49 +475,58 @@ void ValidationSweep::State::process(Piece &piece)
         if (job.streamValid) {
             job.streamValid = job.inflater->inflateData(
                 QByteArray::fromRawData(data, piece.length), [this, &job](const char *out, int size) {
-                    return post(Piece { job.output, QByteArray(out, size), 0, size, 0, false });
+                    return handOut(Piece { job.output, QByteArray(out, size), 0, size, 0, false });
                 });
         }
         break;
     }
-    job.consumed += piece.length;
+    advance(job, piece.length);
+}
+
+// Counts a piece of a job that reads the container, and ends the job after
+// its last one.
+void ValidationSweep::State::advance(Job &job, qint64 length)
+{
+    job.consumed += length;
     if (job.countsProgress)
-        entries[job.entry].progress += piece.length;
+        entries[job.entry].progress += length;
     if (job.consumed < job.end - job.start)
         return;
     if (job.kind == JobKind::Inflate) {
         job.streamFinished = job.inflater && job.inflater->hasFinished();
         job.inflater.reset();
-        post(Piece { job.output, QByteArray(), 0, 0, 0, true });
+        handOut(Piece { job.output, QByteArray(), 0, 0, 0, true });
     }
     finish(job);
 }
 
-void ValidationSweep::State::hashContainerBytes(Job &job, const Piece &piece)
+Split ValidationSweep::State::split(Job &job, const Piece &piece)
 {
     const char *data = piece.bytes.constData() + piece.from;
     const qint64 begin = piece.offset;
     const qint64 end = piece.offset + piece.length;
-    const auto add = [&](qint64 from, qint64 to) {
-        if (to > from)
-            job.hash.addData(QByteArrayView(data + (from - begin), to - from));
+    const auto range = [&](qint64 from, qint64 to) {
+        return to > from ? QByteArrayView(data + (from - begin), to - from) : QByteArrayView();
     };
-    if (job.skipFrom < 0) {
-        add(begin, end);
-        return;
-    }
-    add(begin, std::min(end, job.skipFrom));
-    if (!job.inserted && end > job.skipFrom) {
+    if (job.skipFrom < 0)
+        return Split { range(begin, end), false, QByteArrayView() };
+    return Split { range(begin, std::min(end, job.skipFrom)), !job.inserted && end > job.skipFrom,
+        range(std::max(begin, job.skipTo), end) };
+}
+
+void ValidationSweep::State::hashRest(Job &job, const Split &split)
+{
+    if (split.insert) {
         job.hash.addData(job.insert);
         job.inserted = true;
     }
-    add(std::max(begin, job.skipTo), end);
+    job.hash.addData(split.after);
 }
 
 void ValidationSweep::State::finish(Job &job)
 {
     if (job.kind != JobKind::Inflate)
-        job.digest = QString::fromLatin1(job.hash.result().toHex());
+        job.digest = job.hash.hexResult();
     std::lock_guard<std::mutex> lock(mutex);
     Entry &entry = entries[job.entry];
     if (--entry.pendingJobs == 0 && !entry.decided)

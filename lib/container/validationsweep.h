@@ -12,19 +12,27 @@ namespace traxo {
 // Checks a run of sections and embedded files of one container, reading each
 // byte once: every block read is handed to each checksum that covers it (a
 // section's MD5, a file's stored-bytes MD5, a "flate" file's inflater, whose
-// output is hashed in turn), and the hashing and inflating run on two worker
-// threads. Each verdict is the one a Validator fed with that entry alone
-// would give.
+// output is hashed in turn). Each verdict is the one a Validator fed with
+// that entry alone would give.
 //
-// The workers start with the sweep and are stopped and joined by stop() or
+// Spread::Lanes hashes and inflates on two worker threads beside the reader,
+// so one container uses two cores. Spread::OneThread does everything on the
+// reading thread and hashes the checksums that cover the same bytes (a
+// section and a file in it) two at a time in one interleaved pass: the way
+// to use the cores when several containers are checked at once, one sweep
+// per core.
+//
+// The threads start with the sweep and are stopped and joined by stop() or
 // the destructor; no thread outlives the object.
 class ValidationSweep
 {
 public:
+    enum class Spread { Lanes, OneThread };
+
     // handle: a descriptor of the container, duplicated by the sweep (so it
     // reads the very file that was parsed, even if the name now points to
     // another); -1 makes every entry invalid.
-    ValidationSweep(int handle, const QList<Validatee> &entries);
+    ValidationSweep(int handle, const QList<Validatee> &entries, Spread spread = Spread::Lanes);
     ~ValidationSweep();
     ValidationSweep(const ValidationSweep &) = delete;
     ValidationSweep &operator=(const ValidationSweep &) = delete;

@@ -1,12 +1,12 @@
 #include "provenance/provenanceexporter.h"
 
 #include "container/extractionpaths.h"
+#include "container/md5hash.h"
 #include "container/traxoparser.h"
 #include "provenance/provdocument.h"
 #include "provenance/rocratemetadata.h"
 #include "summary/summarycreator.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -21,9 +21,11 @@ QString fileMd5(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QString();
-    QCryptographicHash hash(QCryptographicHash::Md5);
-    hash.addData(&file);
-    return QString::fromLatin1(hash.result().toHex());
+    Md5Hash hash;
+    QByteArray buffer(256 << 10, Qt::Uninitialized);
+    for (qint64 count; (count = file.read(buffer.data(), buffer.size())) > 0;)
+        hash.addData(QByteArrayView(buffer.constData(), count));
+    return hash.hexResult();
 }
 
 } // namespace

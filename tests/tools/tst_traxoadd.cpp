@@ -604,6 +604,12 @@ void tst_TraxoAdd::streamedFilesAreRecorded_data()
     // The marker text straddles two reading chunks of 4 MiB.
     QByteArray marker = QByteArray((4 << 20) - 5, 'a') + "\n%<--! $TRAXO_SECTION [version:1.0]\n";
     QTest::addRow("marker text across chunks is compressed") << marker << "no-compress";
+    QTest::addRow("marker text at an odd offset is compressed")
+        << QByteArray(1001, 'b') + "%<--! $TRAXO_" + QByteArray(50, 'c') << "no-compress";
+    QTest::addRow("marker text ending the file is compressed") << QByteArray(1000, 'b') + "%<--! $TRAXO_"
+                                                               << "no-compress";
+    QTest::addRow("near misses stay as they are")
+        << QByteArray("%<%<--! $TRAXO %<--! $TRAX_O %<").repeated(100) << "no-compress";
 }
 
 void tst_TraxoAdd::streamedFilesAreRecorded()

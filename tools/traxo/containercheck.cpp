@@ -7,7 +7,7 @@
 #include <QJsonArray>
 #include <QStringList>
 
-ContainerCheck ContainerCheck::run(const QString &path)
+ContainerCheck ContainerCheck::run(const QString &path, bool oneThread)
 {
     ContainerCheck check;
     check.m_path = path;
@@ -18,6 +18,7 @@ ContainerCheck ContainerCheck::run(const QString &path)
     QHash<int, bool> sectionValid;
     QHash<int, bool> fileValid;
     traxo::ValidationQueue queue(&parser);
+    queue.setOneThread(oneThread);
     QObject::connect(&queue, &traxo::ValidationQueue::sectionProcessed,
         [&sectionValid](int id, bool valid) { sectionValid.insert(id, valid); });
     QObject::connect(&queue, &traxo::ValidationQueue::fileProcessed,

@@ -20,7 +20,10 @@ public:
         bool valid = false;
     };
 
-    static ContainerCheck run(const QString &path);
+    // oneThread: the hashing runs on one thread, the checksums of the same
+    // bytes paired, as suits checking several containers at once; else on
+    // two worker lanes beside the reader.
+    static ContainerCheck run(const QString &path, bool oneThread = false);
 
     QString path() const { return m_path; }
     Verdict verdict() const { return m_verdict; }

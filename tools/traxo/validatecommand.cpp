@@ -88,16 +88,21 @@ int ValidateCommand::run(const QCommandLineParser &parser, Console &console)
     std::atomic<int> next { 0 };
     std::mutex mutex;
     std::condition_variable done;
+    // While there are containers for every worker, each is checked on one
+    // thread, with the checksums of the same bytes hashed together; the last
+    // ones spread over two lanes, so that cores left idle help.
+    const int workerCount = qMin(jobs, int(paths.size()));
     auto work = [&]() {
         for (int i = next++; i < paths.size(); i = next++) {
-            ContainerCheck check = ContainerCheck::run(paths.at(i));
+            const bool oneThread = workerCount > 1 && paths.size() - i >= workerCount;
+            ContainerCheck check = ContainerCheck::run(paths.at(i), oneThread);
             const std::lock_guard<std::mutex> lock(mutex);
             results[size_t(i)] = std::move(check);
             done.notify_one();
         }
     };
     std::vector<std::thread> workers;
-    for (int w = 0; w < qMin(jobs, int(paths.size())); ++w)
+    for (int w = 0; w < workerCount; ++w)
         workers.emplace_back(work);
 
     const bool json = parser.isSet(QStringLiteral("json"));

@@ -4,10 +4,10 @@
 #include "toolconsole.h"
 
 #include "container/containerlock.h"
+#include "container/md5hash.h"
 #include "container/traxoparser.h"
 #include "summary/summarywriter.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -231,8 +231,9 @@ bool StepWriter::computeMd5(StepFile &entry) const
         m_console.error(QStringLiteral("cannot read \"%1\": %2").arg(entry.path, in.errorString()));
         return false;
     }
-    QCryptographicHash hash(QCryptographicHash::Md5);
-    QByteArray buffer(ChunkSize, Qt::Uninitialized);
+    traxo::Md5Hash hash;
+    // Pieces that stay in the processor's cache while they are hashed.
+    QByteArray buffer(256 << 10, Qt::Uninitialized);
     qint64 total = 0;
     for (;;) {
         const qint64 count = in.read(buffer.data(), buffer.size());
@@ -249,7 +250,7 @@ bool StepWriter::computeMd5(StepFile &entry) const
         m_console.error(QStringLiteral("cannot read \"%1\" whole: it changed while being read").arg(entry.path));
         return false;
     }
-    entry.md5 = QString::fromLatin1(hash.result().toHex());
+    entry.md5 = hash.hexResult();
     return true;
 }
 

@@ -97,16 +97,19 @@ private slots:
     void cancelStopsEveryWorker();
 
 private:
-    // Every test runs in slices on this thread, threaded, and threaded with
-    // process() never waiting (as a window polls it), where each verdict
-    // must be the same.
+    // Every test runs in slices on this thread, threaded on two lanes,
+    // threaded with process() never waiting (as a window polls it), and
+    // threaded on one thread that pairs the hashes: each verdict must be the
+    // same.
     void prepare(ValidationQueue &queue) const
     {
         queue.setThreaded(m_threaded);
         queue.setWaitMilliseconds(m_waitMilliseconds);
+        queue.setOneThread(m_oneThread);
     }
     bool m_threaded = false;
     int m_waitMilliseconds = ValidationQueue::WaitMilliseconds;
+    bool m_oneThread = false;
     QString buildThreeSections();
     QString m_container;
     QScopedPointer<QTemporaryDir> m_dir;
@@ -116,17 +119,22 @@ void tst_ValidationQueue::initTestCase_data()
 {
     QTest::addColumn<bool>("threaded");
     QTest::addColumn<int>("waitMilliseconds");
-    QTest::addRow("in slices") << false << int(ValidationQueue::WaitMilliseconds);
-    QTest::addRow("threaded") << true << int(ValidationQueue::WaitMilliseconds);
-    QTest::addRow("threaded, polled without waiting") << true << 0;
+    QTest::addColumn<bool>("oneThread");
+    const int wait = ValidationQueue::WaitMilliseconds;
+    QTest::addRow("in slices") << false << wait << false;
+    QTest::addRow("threaded") << true << wait << false;
+    QTest::addRow("threaded, polled without waiting") << true << 0 << false;
+    QTest::addRow("threaded, hashes paired on one thread") << true << wait << true;
 }
 
 void tst_ValidationQueue::init()
 {
     QFETCH_GLOBAL(bool, threaded);
     QFETCH_GLOBAL(int, waitMilliseconds);
+    QFETCH_GLOBAL(bool, oneThread);
     m_threaded = threaded;
     m_waitMilliseconds = waitMilliseconds;
+    m_oneThread = oneThread;
     m_dir.reset(new QTemporaryDir);
     QVERIFY(m_dir->isValid());
     m_container = m_dir->filePath(QStringLiteral("history.traxo"));
@@ -482,6 +490,7 @@ void tst_ValidationQueue::cancelStopsEveryWorker()
     TraxoParser parser;
     QVERIFY(parser.open(m_container));
     auto queue = std::make_unique<ValidationQueue>(&parser);
+    prepare(*queue);
     queue->repopulate(&parser);
     QSignalSpy sections(queue.get(), &ValidationQueue::sectionProcessed);
     QVERIFY(queue->process());
