@@ -20,6 +20,9 @@
 #include <emmintrin.h>
 #endif
 
+#ifdef Q_OS_LINUX
+#include <fcntl.h>
+#endif
 #ifdef Q_OS_UNIX
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -502,6 +505,14 @@ bool ContainerWriter::streamFile(Target &target, qint64 at, const File &file, Pi
             return true;
         };
         const qint64 readSize = flate ? ChunkSize : CacheChunkSize;
+#ifdef Q_OS_LINUX
+        // Stored as it is, the data's size is known: reserving its blocks at
+        // once spares the file system a reservation per page. Past the end of
+        // the file, so cutting the file back frees them again; where the file
+        // system cannot, the writes allocate as usual.
+        if (!flate && file.sourceSize > 0)
+            ::fallocate(target.file.handle(), FALLOC_FL_KEEP_SIZE, off_t(dataStart), off_t(file.sourceSize + 1));
+#endif
         for (;;) {
             const qint64 count = source.read(input.data(), readSize);
             if (count < 0)
