@@ -5,6 +5,7 @@
 #include "workflow/path.h"
 #include "workflow/pathexpander.h"
 #include "workflow/visitedstates.h"
+#include "workflow/workflowlogging.h"
 
 namespace traxo {
 
@@ -49,6 +50,7 @@ QList<TraxoDiffResult> TraxoDiff::findBestMatches(int n)
     const QList<QSharedPointer<Path>> paths
         = search.findPaths(QSharedPointer<Path>::create(&expander, n == 1 ? &visited : nullptr), n);
     m_expandedPaths = search.expandedPaths();
+    qCDebug(lcWorkflow) << visited.size() << "states reached";
     m_limitReached = search.limitReached();
     if (m_limitReached) {
         emitLog(QStringLiteral("the tree comparison stopped after %1 queued paths with %2 of %3 matchings; "

@@ -29,8 +29,6 @@ public:
     // costs for the state and returns true.
     bool admit(const Key &key, float costs);
     qsizetype size() const { return qsizetype(m_best.size()); }
-    // Approximate bytes held, for bounding a search's memory.
-    quint64 bytes() const;
 
 private:
     struct KeyHash
