@@ -148,7 +148,7 @@ void Path::makeChildren()
     // A pair that leaves many nodes unmatched is rarely worth it: it waits
     // for the goal like any open penalty, so that making children stays
     // cheap on long chains.
-    constexpr size_t MaxKeptUnmatched = 2;
+    constexpr size_t MaxKeptUnmatched = 4;
     std::vector<Child> children;
     children.reserve(size_t(m_undecided2) + 1);
     const int i = m_expander->decisionOrder()[size_t(m_decided)];
