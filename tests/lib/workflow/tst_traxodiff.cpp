@@ -1,5 +1,7 @@
 #include "workflow/traxodiff.h"
 
+#include "workflow/costmatrix.h"
+#include "workflow/subtreebounds.h"
 #include "workflow/workflowstepcosts.h"
 
 #include <QRandomGenerator>
@@ -214,6 +216,15 @@ float branchyRuns(int steps, int moved, quint32 seed, WorkflowTree *run1, Workfl
     return float(steps * 20 + moved * 10);
 }
 
+// Parent indices as SubtreeBounds takes them: ids are positions here.
+std::vector<int> parentIndices(const WorkflowTree &tree)
+{
+    std::vector<int> parents;
+    for (int id : tree.nodeIds())
+        parents.push_back(tree.parent(id));
+    return parents;
+}
+
 } // namespace
 
 class tst_TraxoDiff : public QObject
@@ -231,6 +242,9 @@ private slots:
     void longReRunsFinishWithinTheBound();
     void branchyTreesWithMovedStepsFinishEarly_data();
     void branchyTreesWithMovedStepsFinishEarly();
+    void subtreeBounds_data();
+    void subtreeBounds();
+    void subtreeBoundsNeverExceedTheCheapestMatching();
     void bigInputStopsAtTheBound_data();
     void bigInputStopsAtTheBound();
     void withoutCostsReportsAnError();
@@ -449,6 +463,84 @@ void tst_TraxoDiff::branchyTreesWithMovedStepsFinishEarly()
     QVERIFY(!diff.limitReached());
     QVERIFY(result.costs <= counterparts);
     QCOMPARE(result.costs, matchingCosts(diff.tree1(), diff.tree2(), result.assoc1));
+}
+
+void tst_TraxoDiff::subtreeBounds_data()
+{
+    QTest::addColumn<QString>("tree1");
+    QTest::addColumn<QString>("tree2");
+    QTest::addColumn<int>("node");
+    QTest::addColumn<int>("ancestorPartner");
+    QTest::addColumn<float>("bound");
+
+    // Whole pair costs, 30 for an unmatched node; X moved from P to Q.
+    const QString before = QStringLiteral("R:- P:0 Q:0 X:1");
+    const QString after = QStringLiteral("R:- P:0 Q:0 X:2");
+    QTest::addRow("moved step pays the penalty below its old parent's partner") << before << after << 3 << 1 << 10.0f;
+    QTest::addRow("moved step is free below its new parent's partner") << before << after << 3 << 2 << 0.0f;
+    QTest::addRow("no ancestor to agree with costs the penalty")
+        << before << after << 3 << int(SubtreeBounds::NoAncestor) << 10.0f;
+    QTest::addRow("whole tree pays for its one moved step")
+        << before << after << 0 << int(SubtreeBounds::AnyAncestor) << 10.0f;
+    // Pairing A with B costs 50, more than leaving A unmatched.
+    QTest::addRow("unmatched is the cheapest for a step unlike any")
+        << "A:-"
+        << "B:-" << 0 << int(SubtreeBounds::AnyAncestor) << 30.0f;
+    QTest::addRow("parents in a circle give no bound") << "A:1 B:0"
+                                                       << "A:-" << 0 << int(SubtreeBounds::AnyAncestor) << 0.0f;
+}
+
+void tst_TraxoDiff::subtreeBounds()
+{
+    QFETCH(QString, tree1);
+    QFETCH(QString, tree2);
+    QFETCH(int, node);
+    QFETCH(int, ancestorPartner);
+    QFETCH(float, bound);
+
+    const WorkflowTree first = makeTree(tree1);
+    const WorkflowTree second = makeTree(tree2);
+    const CostMatrix matrix(first, second, m_costs);
+    const SubtreeBounds bounds(parentIndices(first), parentIndices(second), matrix, 1.0f, 30.0f);
+    QCOMPARE(bounds.at(node, ancestorPartner), bound);
+}
+
+void tst_TraxoDiff::subtreeBoundsNeverExceedTheCheapestMatching()
+{
+    // The bounds of the roots, with the second tree's part added as the
+    // search adds it, against every matching of small random trees.
+    QRandomGenerator random(5113);
+    for (int round = 0; round < 1000; ++round) {
+        const QString tree1 = randomTree(random, random.bounded(6));
+        const QString tree2 = round % 2 ? editedTree(random, tree1) : randomTree(random, random.bounded(6));
+        const WorkflowTree first = makeTree(tree1);
+        const WorkflowTree second = makeTree(tree2);
+        float cheapest = std::numeric_limits<float>::max();
+        for (const QHash<int, int> &matching : allMatchings(first, second))
+            cheapest = std::min(cheapest, matchingCosts(first, second, matching));
+
+        const CostMatrix matrix(first, second, m_costs);
+        const std::vector<int> parents1 = parentIndices(first);
+        const SubtreeBounds half(parents1, parentIndices(second), matrix, 0.5f, 15.0f);
+        const SubtreeBounds full(parents1, parentIndices(second), matrix, 1.0f, 30.0f);
+        float halfBound = 0;
+        float fullBound = 15.0f * float(second.count() - first.count());
+        for (size_t i = 0; i < parents1.size(); ++i) {
+            if (parents1[i] < 0) {
+                halfBound += half.at(int(i), SubtreeBounds::AnyAncestor);
+                fullBound += full.at(int(i), SubtreeBounds::AnyAncestor);
+            }
+        }
+        for (int j = 0; j < second.count(); ++j) {
+            float share = 15;
+            for (int i = 0; i < first.count(); ++i)
+                share = std::min(share, matrix.costsAt(i, j) / 2);
+            halfBound += share;
+        }
+        const QByteArray trees = (tree1 + QStringLiteral(" | ") + tree2).toUtf8();
+        QVERIFY2(halfBound <= cheapest, trees.constData());
+        QVERIFY2(fullBound <= cheapest, trees.constData());
+    }
 }
 
 void tst_TraxoDiff::bigInputStopsAtTheBound_data()
