@@ -32,9 +32,12 @@ bool TraxoFinder::begin(const QString &query, bool invert)
     m_query.setQuery(query);
     if (!m_query.isValid())
         return false;
+    // The thread that walks and takes the verdicts checks files too: one
+    // worker fewer than cores keeps them all busy, and a thread more than
+    // cores only adds switches and contended descriptors.
     m_lookAhead = std::make_unique<LookAheadChecker>(
         [query = m_query, invert](const QString &fileName) { return checkFile(query, invert, fileName); },
-        QThread::idealThreadCount());
+        std::max(1, QThread::idealThreadCount() - 1));
     return true;
 }
 

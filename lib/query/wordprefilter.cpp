@@ -99,17 +99,20 @@ bool isSummary(const FileTag &tag)
 }
 
 // Whether a summary among a container's bytes is compressed, its words
-// hidden from a search of the bytes: its marker line names both.
+// hidden from a search of the bytes: its marker line names both. The name is
+// looked for, not "[compression:flate]", which every compressed data file's
+// marker holds and whose brackets are common bytes.
 bool holdsCompressedSummary(QByteArrayView container)
 {
-    // Found in any case, which can only keep more containers in play.
+    // Both found in any case, which can only keep more containers in play.
+    static const FoldedMatcher summaryName("ws_summary.xml");
     static const FoldedMatcher flate("[compression:flate]");
-    constexpr std::string_view summaryName("[filename:ws_summary.xml]");
     const std::string_view text(container.data(), size_t(container.size()));
-    for (qsizetype at = flate.indexIn(container); at >= 0; at = flate.indexIn(container, at + 1)) {
+    for (qsizetype at = summaryName.indexIn(container); at >= 0; at = summaryName.indexIn(container, at + 1)) {
         const size_t lineFeed = text.rfind('\n', size_t(at));
         const size_t lineStart = lineFeed == std::string_view::npos ? 0 : lineFeed + 1;
-        if (text.substr(lineStart, size_t(at) - lineStart).find(summaryName) != std::string_view::npos)
+        const size_t lineEnd = std::min(text.find('\n', size_t(at)), text.size());
+        if (flate.indexIn(container.sliced(qsizetype(lineStart), qsizetype(lineEnd - lineStart))) >= 0)
             return true;
     }
     return false;
@@ -204,13 +207,23 @@ bool WordPrefilter::mayMatch(QByteArrayView container) const
 bool WordPrefilter::holdsEveryDisjunction(QByteArrayView haystack) const
 {
     const std::string_view text(haystack.data(), size_t(haystack.size()));
-    const bool dottedI = text.find(dottedCapitalI) != std::string_view::npos;
-    const bool kelvin = text.find(kelvinSign) != std::string_view::npos;
+    // The two characters are looked for only when a word with their letter
+    // is missing, and then once: most haystacks lack both, and each search
+    // reads all of it.
+    enum Presence : signed char { Unknown, Absent, Present };
+    Presence dottedI = Unknown;
+    Presence kelvin = Unknown;
+    const auto present = [&text](Presence &known, std::string_view character) {
+        if (known == Unknown)
+            known = text.find(character) != std::string_view::npos ? Present : Absent;
+        return known == Present;
+    };
     const auto holds = [&](const FoldedMatcher &matcher) {
-        const QByteArray word = matcher.word();
-        if ((dottedI && word.contains('i')) || (kelvin && word.contains('k')))
+        if (matcher.indexIn(haystack) >= 0)
             return true;
-        return matcher.indexIn(haystack) >= 0;
+        const QByteArray &word = matcher.word();
+        return (word.contains('i') && present(dottedI, dottedCapitalI))
+            || (word.contains('k') && present(kelvin, kelvinSign));
     };
     for (const QList<FoldedMatcher> &words : m_disjunctions) {
         if (std::none_of(words.cbegin(), words.cend(), holds))
