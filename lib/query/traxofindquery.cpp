@@ -54,7 +54,26 @@ bool TraxoFindQuery::matches(TraxoParser &parser, QHash<QString, QString> *bindi
         return false;
     }
     SummaryCreator creator;
-    return matches(creator.createSummaries(parser), bindings, gaveUp);
+    if (m_formula.variableNames().size() > 1)
+        return matches(creator.createSummaries(parser), bindings, gaveUp);
+
+    // With one variable the first solution is the first candidate that holds,
+    // so the summaries are searched one at a time, in candidate order, and
+    // those after a match are never read. Most hits are found in the first.
+    bool matched = false;
+    bool evaluated = false;
+    bool undecided = false;
+    creator.forEachSummary(parser, [&](Summary &&summary) {
+        evaluated = true;
+        matched = matches(QList<Summary> { std::move(summary) }, bindings, &undecided);
+        return !matched && !undecided;
+    });
+    // A formula without variables may hold for a container without steps.
+    if (!evaluated)
+        return matches(QList<Summary>(), bindings, gaveUp);
+    if (gaveUp)
+        *gaveUp = undecided;
+    return matched;
 }
 
 bool TraxoFindQuery::mayMatch(QByteArrayView container) const

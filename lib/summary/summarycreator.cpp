@@ -158,35 +158,38 @@ Summary augment(Summary summary, const SectionTag &section, SummaryCreator::TagH
     return summary;
 }
 
+// The summary of one section: its XML augmented with the markers, or the
+// markers alone when the section holds no readable summary.
+Summary summaryOf(
+    TraxoParser &parser, const SectionTag &section, const QList<FileTag> &files, SummaryCreator::TagHash &hash)
+{
+    if (!files.isEmpty() && files.last().filename == summaryFileName) {
+        const int fileId = files.last().id;
+        const QSharedPointer<QByteArray> content = parser.getFileContent(fileId);
+        QString xml;
+        if (!content) {
+            qCDebug(lcTraxoSummary) << "could not read summary" << fileId;
+        } else if (!decodeUtf8(*content, &xml)) {
+            qCDebug(lcTraxoSummary) << "summary is not UTF-8" << fileId;
+        } else {
+            SummaryReader reader;
+            Summary fromXml = reader.readSummary(xml);
+            // Without a document element the marker still knows the title.
+            if (fromXml.valid)
+                return augment(std::move(fromXml), section, hash);
+            qCDebug(lcTraxoSummary) << "summary holds no trxchange element" << fileId;
+        }
+    }
+    return SummaryCreator::makeSummaryFromTags(section, files);
+}
+
 QList<Summary> summariesOf(TraxoParser &parser, const QList<SectionTag> &sections,
     const QList<QList<FileTag>> &filesPerSection, SummaryCreator::TagHash &hash)
 {
     QList<Summary> summaries;
     summaries.reserve(sections.size() + 1);
-    for (qsizetype i = sections.size() - 1; i >= 0; --i) {
-        const SectionTag &section = sections.at(i);
-        const QList<FileTag> &files = filesPerSection.at(i);
-        if (!files.isEmpty() && files.last().filename == summaryFileName) {
-            const int fileId = files.last().id;
-            const QSharedPointer<QByteArray> content = parser.getFileContent(fileId);
-            QString xml;
-            if (!content) {
-                qCDebug(lcTraxoSummary) << "could not read summary" << fileId;
-            } else if (!decodeUtf8(*content, &xml)) {
-                qCDebug(lcTraxoSummary) << "summary is not UTF-8" << fileId;
-            } else {
-                SummaryReader reader;
-                Summary fromXml = reader.readSummary(xml);
-                // Without a document element the marker still knows the title.
-                if (fromXml.valid) {
-                    summaries.append(augment(std::move(fromXml), section, hash));
-                    continue;
-                }
-                qCDebug(lcTraxoSummary) << "summary holds no trxchange element" << fileId;
-            }
-        }
-        summaries.append(SummaryCreator::makeSummaryFromTags(section, files));
-    }
+    for (qsizetype i = sections.size() - 1; i >= 0; --i)
+        summaries.append(summaryOf(parser, sections.at(i), filesPerSection.at(i), hash));
 
     const Summary unmatched = SummaryCreator::makeUnmatchedTagSummary(parser.getSectionlessFiles());
     if (!unmatched.files.isEmpty())
@@ -207,6 +210,24 @@ QList<Summary> SummaryCreator::createSummaries(TraxoParser &parser)
     const QList<QList<FileTag>> files = filesBySection(parser, sections);
     TagHash hash = tagHash(sections, files);
     return summariesOf(parser, sections, files, hash);
+}
+
+void SummaryCreator::forEachSummary(TraxoParser &parser, const std::function<bool(Summary &&)> &take)
+{
+    // A file is tied only to markers of its own section (the section id is
+    // part of every key), so each section needs a table of its own markers
+    // alone, made when it is reached.
+    const QList<SectionTag> sections = parser.getSections();
+    for (qsizetype i = sections.size() - 1; i >= 0; --i) {
+        const SectionTag &section = sections.at(i);
+        const QList<FileTag> files = parser.getFilesInSection(section.id);
+        TagHash hash = tagHash({ section }, { files });
+        if (!take(summaryOf(parser, section, files, hash)))
+            return;
+    }
+    Summary unmatched = makeUnmatchedTagSummary(parser.getSectionlessFiles());
+    if (!unmatched.files.isEmpty())
+        take(std::move(unmatched));
 }
 
 SummaryCreator::TagHash SummaryCreator::makeTagHash(TraxoParser &parser)

@@ -11,6 +11,8 @@
 #include <QPair>
 #include <QString>
 
+#include <functional>
+
 namespace traxo {
 
 class TraxoParser;
@@ -32,6 +34,9 @@ public:
     explicit SummaryCreator(QObject *parent = nullptr);
 
     QList<Summary> createSummaries(TraxoParser &parser);
+    // The same summaries in the same order, handed to take one at a time
+    // until it returns false: the sections after that are not read.
+    void forEachSummary(TraxoParser &parser, const std::function<bool(Summary &&)> &take);
 
     TagHash makeTagHash(TraxoParser &parser);
     QList<Summary> makeSummaries(TraxoParser &parser, TagHash &hash);

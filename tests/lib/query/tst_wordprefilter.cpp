@@ -146,6 +146,11 @@ void TestWordPrefilter::agreesWithFullEvaluation()
         "s.title %contains \"calibration\"",
         "!(s.title %contains \"calibration\")",
         "f.filename %contains \"LOOSE\" && f.filename %contains \"dat\"",
+        // One variable: the summaries are searched one at a time.
+        "s.title %contains \"plotting\"",
+        "!(s.title %contains \"postprocessing\")",
+        "f.filename %contains \"plot\"",
+        "s.title %contains \"plotting\" || s.title %contains \"postprocessing\"",
     };
     int rejected = 0;
     int rejectedByBytes = 0;

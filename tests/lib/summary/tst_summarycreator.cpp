@@ -168,7 +168,19 @@ QList<Summary> tst_SummaryCreator::summariesOf(const QString &path)
     if (!parser.open(path))
         return {};
     SummaryCreator creator;
-    return creator.createSummaries(parser);
+    const QList<Summary> summaries = creator.createSummaries(parser);
+    // One at a time, the same summaries come in the same order, and none
+    // after the caller stops.
+    QList<Summary> oneByOne;
+    creator.forEachSummary(parser, [&oneByOne](Summary &&summary) {
+        oneByOne.append(std::move(summary));
+        return true;
+    });
+    int taken = 0;
+    creator.forEachSummary(parser, [&taken](Summary &&) { return ++taken < 2; });
+    if (oneByOne != summaries || taken != std::min(2, int(summaries.size())))
+        QTest::qFail("forEachSummary differs from createSummaries", __FILE__, __LINE__);
+    return summaries;
 }
 
 void tst_SummaryCreator::fileHash_data()
