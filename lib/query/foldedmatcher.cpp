@@ -35,8 +35,32 @@ bool hasAvx2()
     return has;
 }
 
-// The SSE2 scan below with thirty-two starts at a time. Moves *start past
-// the starts it has ruled out; the position found, or -1.
+// The starts among thirty-two at at whose first and last bytes fit the
+// word's, as a byte mask.
+__attribute__((target("avx2"))) inline __m256i candidatesAt(
+    const char *at, qsizetype length, __m256i firstBytes, __m256i firstFold, __m256i lastBytes, __m256i lastFold)
+{
+    const __m256i heads = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at));
+    const __m256i tails = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at + length - 1));
+    return _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(heads, firstFold), firstBytes),
+        _mm256_cmpeq_epi8(_mm256_or_si256(tails, lastFold), lastBytes));
+}
+
+// The first start of mask (bit i: the start at + i) where the whole word
+// fits, or -1.
+inline qsizetype firstFit(const char *data, qsizetype at, uint mask, QByteArrayView word)
+{
+    for (; mask; mask &= mask - 1) {
+        const qsizetype found = at + qCountTrailingZeroBits(mask);
+        if (equalsFolded(data + found, word))
+            return found;
+    }
+    return -1;
+}
+
+// The SSE2 scan below with sixty-four starts at a time and one branch for
+// the common case of no candidate among them, then thirty-two. Moves
+// *start past the starts it has ruled out; the position found, or -1.
 __attribute__((target("avx2"))) qsizetype indexInAvx2(QByteArrayView text, QByteArrayView word, qsizetype *start)
 {
     const qsizetype length = word.size();
@@ -47,18 +71,26 @@ __attribute__((target("avx2"))) qsizetype indexInAvx2(QByteArrayView text, QByte
     const __m256i lastBytes = _mm256_set1_epi8(back);
     const __m256i firstFold = _mm256_set1_epi8(char(isLowerLetter(front) ? 0x20 : 0));
     const __m256i lastFold = _mm256_set1_epi8(char(isLowerLetter(back) ? 0x20 : 0));
-    for (qsizetype at = *start; at + length - 1 + 32 <= text.size(); at += 32, *start = at) {
-        const __m256i heads = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + at));
-        const __m256i tails = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + at + length - 1));
-        auto candidates = uint(
-            _mm256_movemask_epi8(_mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(heads, firstFold), firstBytes),
-                _mm256_cmpeq_epi8(_mm256_or_si256(tails, lastFold), lastBytes))));
-        for (; candidates; candidates &= candidates - 1) {
-            const qsizetype found = at + qCountTrailingZeroBits(candidates);
-            if (equalsFolded(data + found, word))
-                return found;
-        }
+    qsizetype at = *start;
+    for (; at + length - 1 + 64 <= text.size(); at += 64) {
+        const __m256i low = candidatesAt(data + at, length, firstBytes, firstFold, lastBytes, lastFold);
+        const __m256i high = candidatesAt(data + at + 32, length, firstBytes, firstFold, lastBytes, lastFold);
+        const __m256i either = _mm256_or_si256(low, high);
+        if (_mm256_testz_si256(either, either))
+            continue;
+        qsizetype found = firstFit(data, at, uint(_mm256_movemask_epi8(low)), word);
+        if (found < 0)
+            found = firstFit(data, at + 32, uint(_mm256_movemask_epi8(high)), word);
+        if (found >= 0)
+            return found;
     }
+    for (; at + length - 1 + 32 <= text.size(); at += 32) {
+        const __m256i mask = candidatesAt(data + at, length, firstBytes, firstFold, lastBytes, lastFold);
+        const qsizetype found = firstFit(data, at, uint(_mm256_movemask_epi8(mask)), word);
+        if (found >= 0)
+            return found;
+    }
+    *start = at;
     return -1;
 }
 #endif
