@@ -4,7 +4,8 @@
 // show --json beside qpdf --show-npages of a small PDF. Sizes from
 // TRAXO_BENCH_SMALL (default 2000 containers) and TRAXO_BENCH_MB (default 50
 // MiB per large container); TRAXO_BENCH_REPEAT runs per figure (best counts,
-// default 3).
+// default 3). TRAXO_BENCH_DIR builds the trees in that directory and keeps
+// them, for profiling the commands by hand.
 
 #include "benchtrees.h"
 
@@ -100,7 +101,13 @@ int main(int argc, char *argv[])
         }
     }
 
-    QTemporaryDir dir;
+    QTemporaryDir dir(qEnvironmentVariableIsSet("TRAXO_BENCH_DIR")
+            ? qEnvironmentVariable("TRAXO_BENCH_DIR") + QStringLiteral("/traxo-XXXXXX")
+            : QDir::tempPath() + QStringLiteral("/bench_traxo-XXXXXX"));
+    if (qEnvironmentVariableIsSet("TRAXO_BENCH_DIR")) {
+        dir.setAutoRemove(false);
+        std::printf("trees kept in %s\n", qPrintable(dir.path()));
+    }
     benchtrees::Trees trees;
     if (!benchtrees::buildTrees(dir.path(), smallCount, largeCount, mib, &trees))
         return 1;
