@@ -48,6 +48,7 @@ Path::Path(const PathExpander *expander, VisitedStates *visited)
 Path::Path(const Path &other)
     : m_expander(other.m_expander)
     , m_visited(other.m_visited)
+    , m_decisions(other.m_decisions)
     , m_partner1(other.m_partner1)
     , m_partner2(other.m_partner2)
     , m_decidedLater(other.m_decidedLater)
@@ -200,7 +201,6 @@ void Path::expand(PriorityQueue<QSharedPointer<Path>> &queue, const QSharedPoint
     m_children.erase(m_children.begin());
     ++m_pushedChildren;
     auto child = QSharedPointer<Path>::create(*this);
-    child->m_previous = self;
     child->associate(m_expander->decisionOrder()[size_t(m_decided)], next.partner, next.choice);
     const bool merged = m_visited && !child->isGoal()
         && !m_visited->admit(
@@ -227,14 +227,25 @@ void Path::buildTables() const
         return;
     m_partner1.assign(size_t(m_expander->count1()), PathExpander::Undecided);
     m_partner2.assign(size_t(m_expander->count2()), PathExpander::Undecided);
-    for (const Path *path = this; path && path->m_decided > 0; path = path->m_previous.data()) {
-        const int i = m_expander->decisionOrder()[size_t(path->m_decided - 1)];
-        const int j = path->m_lastPartner;
+    int decided = m_decided;
+    for (const Decision *decision = m_decisions.get(); decision && decided > 0;
+         decision = decision->previous.get(), --decided) {
+        const int i = m_expander->decisionOrder()[size_t(decided - 1)];
+        const int j = decision->partner;
         m_partner1[size_t(i)] = j;
         if (j >= 0)
             m_partner2[size_t(j)] = i;
-        for (int node : path->m_keptUnmatched)
+        for (int node : decision->keptUnmatched)
             m_partner2[size_t(node)] = PathExpander::Unmatched;
+    }
+}
+
+Path::Decision::~Decision()
+{
+    std::shared_ptr<Decision> next = std::move(previous);
+    while (next && next.use_count() == 1) {
+        std::shared_ptr<Decision> after = std::move(next->previous);
+        next = std::move(after);
     }
 }
 
@@ -248,13 +259,15 @@ void Path::dropTables() const
 
 void Path::associate(int i, int j, Choice choice)
 {
-    m_lastPartner = j;
-    m_keptUnmatched.clear();
+    auto decision = std::make_shared<Decision>();
+    decision->previous = std::move(m_decisions);
+    decision->partner = j;
     if (choice == Choice::KeepUnmatched) {
-        m_expander->penaltyStatus(i, j, m_partner1, m_partner2, &m_keptUnmatched);
-        for (int node : m_keptUnmatched)
+        m_expander->penaltyStatus(i, j, m_partner1, m_partner2, &decision->keptUnmatched);
+        for (int node : decision->keptUnmatched)
             keepUnmatched(node);
     }
+    m_decisions = std::move(decision);
     bool later = false;
     m_costs += m_expander->associationCosts(i, j, m_partner1, m_partner2, &later);
     if (later && choice == Choice::PayPenalty) {

@@ -9,6 +9,7 @@
 #include <QSharedPointer>
 #include <QString>
 
+#include <memory>
 #include <vector>
 
 namespace traxo {
@@ -26,8 +27,8 @@ class PathExpander;
 // per candidate partner.
 //
 // A queued path takes a few hundred bytes whatever the trees' size: it keeps
-// the path it was made from and its own decision, and rebuilds the partner
-// tables from that chain only while it is expanded.
+// its decisions as a chain shared with the paths it was made from, and
+// rebuilds the partner tables from that chain only while it is expanded.
 class Path
 {
 public:
@@ -95,11 +96,18 @@ private:
 
     const PathExpander *m_expander;
     VisitedStates *m_visited;
-    QSharedPointer<const Path> m_previous;
-    // The decision that made this path from m_previous: the partner of the
-    // last node decided, and second-tree nodes it left unmatched.
-    int m_lastPartner = -1;
-    std::vector<int> m_keptUnmatched;
+    // One decision, newest first: the partner of the node decided, and the
+    // second-tree nodes it left unmatched. Paths made from one another share
+    // their older decisions.
+    struct Decision
+    {
+        std::shared_ptr<Decision> previous;
+        int partner = -1;
+        std::vector<int> keptUnmatched;
+        // Releases a long chain link by link, not one stack frame per link.
+        ~Decision();
+    };
+    std::shared_ptr<Decision> m_decisions;
     mutable std::vector<int> m_partner1;
     mutable std::vector<int> m_partner2;
     // First-tree nodes whose parent penalty is decided at the goal.
