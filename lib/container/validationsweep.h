@@ -47,6 +47,7 @@ public:
     // Reader and worker threads of all sweeps that have not ended yet.
     static int runningThreads();
 
+    // The blocks of Spread::Lanes; one thread reads smaller ones.
     static constexpr qint64 BlockSize = 1 << 20;
 
 private:

@@ -22,7 +22,7 @@ QString fileMd5(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return QString();
     Md5Hash hash;
-    QByteArray buffer(256 << 10, Qt::Uninitialized);
+    QByteArray buffer(64 << 10, Qt::Uninitialized);
     for (qint64 count; (count = file.read(buffer.data(), buffer.size())) > 0;)
         hash.addData(QByteArrayView(buffer.constData(), count));
     return hash.hexResult();

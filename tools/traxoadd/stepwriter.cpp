@@ -233,7 +233,7 @@ bool StepWriter::computeMd5(StepFile &entry) const
     }
     traxo::Md5Hash hash;
     // Pieces that stay in the processor's cache while they are hashed.
-    QByteArray buffer(256 << 10, Qt::Uninitialized);
+    QByteArray buffer(64 << 10, Qt::Uninitialized);
     qint64 total = 0;
     for (;;) {
         const qint64 count = in.read(buffer.data(), buffer.size());
