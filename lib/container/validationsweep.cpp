@@ -160,6 +160,8 @@ ValidationSweep::ValidationSweep(int handle, const QList<Validatee> &entries, Sp
     d->setUp(entries);
     if (d->sweepOrder.empty())
         return;
+    // Counted before they start, so that a thread not yet scheduled counts.
+    liveThreads += d->oneThread ? 1 : 1 + LaneCount;
     d->reader = std::thread([this] { d->readLoop(); });
     for (int lane = 0; lane < LaneCount && !d->oneThread; ++lane)
         d->workers[lane] = std::thread([this, lane] { d->workLoop(lane); });
@@ -320,7 +322,6 @@ bool ValidationSweep::State::verdictOf(const Entry &entry) const
 // range it overlaps.
 void ValidationSweep::State::readLoop()
 {
-    ++liveThreads;
     std::vector<Job *> live;
     size_t next = 0;
     qint64 position = 0;
@@ -375,7 +376,6 @@ void ValidationSweep::State::readLoop()
 
 void ValidationSweep::State::workLoop(int lane)
 {
-    ++liveThreads;
     for (;;) {
         Piece piece;
         {
