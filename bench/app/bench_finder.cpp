@@ -28,13 +28,6 @@ namespace {
 
 const QString word = benchtrees::word();
 
-int envInt(const char *name, int fallback)
-{
-    bool ok = false;
-    const int value = qEnvironmentVariableIntValue(name, &ok);
-    return ok && value > 0 ? value : fallback;
-}
-
 struct Run
 {
     double seconds = 0;
@@ -183,9 +176,9 @@ int main(int argc, char *argv[])
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     QApplication app(argc, argv);
 
-    const int smallCount = envInt("TRAXO_BENCH_SMALL", 2000);
-    const int mib = envInt("TRAXO_BENCH_MB", 50);
-    const int repeat = envInt("TRAXO_BENCH_REPEAT", 3);
+    const int smallCount = benchtrees::envInt("TRAXO_BENCH_SMALL", 2000);
+    const int mib = benchtrees::envInt("TRAXO_BENCH_MB", 50);
+    const int repeat = benchtrees::envInt("TRAXO_BENCH_REPEAT", 3);
     const int largeCount = 20;
 
     QTemporaryDir dir;

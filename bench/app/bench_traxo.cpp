@@ -23,13 +23,6 @@
 
 namespace {
 
-int envInt(const char *name, int fallback)
-{
-    bool ok = false;
-    const int value = qEnvironmentVariableIntValue(name, &ok);
-    return ok && value > 0 ? value : fallback;
-}
-
 struct Timing
 {
     double seconds = -1;
@@ -88,9 +81,9 @@ int lineCount(const QByteArray &bytes)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    const int smallCount = envInt("TRAXO_BENCH_SMALL", 2000);
-    const int mib = envInt("TRAXO_BENCH_MB", 50);
-    const int repeat = envInt("TRAXO_BENCH_REPEAT", 3);
+    const int smallCount = benchtrees::envInt("TRAXO_BENCH_SMALL", 2000);
+    const int mib = benchtrees::envInt("TRAXO_BENCH_MB", 50);
+    const int repeat = benchtrees::envInt("TRAXO_BENCH_REPEAT", 3);
     const int largeCount = 20;
     const QString traxo = traxo::getBinaryDir() + QStringLiteral("/traxo");
 

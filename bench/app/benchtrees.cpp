@@ -116,4 +116,11 @@ bool buildTrees(const QString &dir, int smallCount, int largeCount, int mib, Tre
     return true;
 }
 
+int envInt(const char *name, int fallback)
+{
+    bool ok = false;
+    const int value = qEnvironmentVariableIntValue(name, &ok);
+    return ok && value > 0 ? value : fallback;
+}
+
 } // namespace benchtrees

@@ -26,6 +26,9 @@ struct Trees
 // line on standard error) when either could not be written.
 bool buildTrees(const QString &dir, int smallCount, int largeCount, int mib, Trees *trees);
 
+// The positive integer in the environment variable name, else fallback.
+int envInt(const char *name, int fallback);
+
 } // namespace benchtrees
 
 #endif
