@@ -1,4 +1,4 @@
-// Times TraxoDiff::findBestMatch on two kinds of rows, each in a child
+// Times TraxoDiff::findBestMatch on three kinds of rows, each in a child
 // process of its own, so its peak memory is its own:
 // - re-runs: two runs of one pipeline, a chain of steps where every
 //   description differs between the runs (a new run id) and two titles
@@ -8,7 +8,11 @@
 //   titles from eight tools, so many steps look alike) against a re-run of
 //   it where every description changed and six steps hang below another
 //   parent, for 100, 150 and 200 steps and three trees each
-//   (TRAXO_BENCH_DIFF_BRANCHY and TRAXO_BENCH_DIFF_TREES set others).
+//   (TRAXO_BENCH_DIFF_BRANCHY and TRAXO_BENCH_DIFF_TREES set others);
+// - alike: branchy trees whose steps name the tool of their title, so that
+//   steps of one kind differ only in their descriptions and only the
+//   structure tells them apart, for 100, 150 and 200 steps and four trees
+//   each (TRAXO_BENCH_DIFF_ALIKE and TRAXO_BENCH_DIFF_ALIKE_TREES).
 //
 // The peer is GNU diff on the same two runs written one step per line,
 // started in the same run: a line diff cannot see tree structure or weigh
@@ -18,9 +22,9 @@
 // Goals: no row stops at the search's bound or takes 100 MB; re-runs of up
 // to 100 steps take under 100 ms. A re-run's optimal cost is known: a step
 // paired with its counterpart costs 20 (description), a renamed step and its
-// counterpart stay unmatched (15 each). A branchy row's cost is at most that
-// of pairing every step with its counterpart (20 each, 10 more per moved
-// step). Exits 1 when a goal is missed.
+// counterpart stay unmatched (15 each). A branchy or alike row's cost is at
+// most that of pairing every step with its counterpart (20 each, 10 more per
+// moved step). Exits 1 when a goal is missed.
 
 #include "workflow/traxodiff.h"
 #include "workflow/workflowstepcosts.h"
@@ -46,17 +50,27 @@ constexpr double GoalMs = 100;
 constexpr double GoalMb = 100;
 constexpr int GoalSteps = 100;
 
+enum class Kind { ReRun, Branchy, LookAlike };
+
 struct Row
 {
-    bool branchy = false;
+    Kind kind = Kind::ReRun;
     int steps = 0;
     int tree = 0;
+    bool branchy() const { return kind != Kind::ReRun; }
 };
 
 QString rowName(const Row &row)
 {
-    return row.branchy ? QStringLiteral("branchy %1/%2").arg(row.steps).arg(row.tree)
-                       : QStringLiteral("re-run %1").arg(row.steps);
+    switch (row.kind) {
+    case Kind::ReRun:
+        return QStringLiteral("re-run %1").arg(row.steps);
+    case Kind::Branchy:
+        return QStringLiteral("branchy %1/%2").arg(row.steps).arg(row.tree);
+    case Kind::LookAlike:
+        break;
+    }
+    return QStringLiteral("alike %1/%2").arg(row.steps).arg(row.tree);
 }
 
 // One step per id, its parent id (-1 for the root) and its title; runs
@@ -66,6 +80,7 @@ struct Shape
     QList<int> parents;
     QStringList titles;
     int moved = 0;
+    bool toolIsTitle = false;
 };
 
 constexpr int MovedSteps = 6;
@@ -73,7 +88,7 @@ constexpr int MovedSteps = 6;
 Shape shape(const Row &row, int run)
 {
     Shape shape;
-    if (!row.branchy) {
+    if (!row.branchy()) {
         for (int i = 0; i < row.steps; ++i) {
             shape.parents.append(i - 1);
             // Away from the ends, so that they have matched neighbours.
@@ -85,7 +100,10 @@ Shape shape(const Row &row, int run)
     }
     static const char *const tools[]
         = { "align", "filter", "merge", "plot", "convert", "normalize", "calibrate", "export" };
-    QRandomGenerator random(quint32(row.steps * 1000 + row.tree));
+    // Look-alike trees draw from their own seeds, so that the branchy rows
+    // stay what they were.
+    shape.toolIsTitle = row.kind == Kind::LookAlike;
+    QRandomGenerator random(quint32(row.steps * 1000 + row.tree + (row.kind == Kind::LookAlike ? 500 : 0)));
     for (int i = 0; i < row.steps; ++i) {
         shape.parents.append(i == 0 ? -1 : random.bounded(10) < 4 ? random.bounded(i) : i - 1);
         shape.titles.append(QString::fromLatin1(tools[random.bounded(8)]));
@@ -108,7 +126,9 @@ Workflowstep step(const Shape &shape, int i, int run)
 {
     Workflowstep step;
     step.Title = shape.titles.at(i);
-    step.Tool = QStringLiteral("tool%1").arg(i % 3);
+    // In look-alike trees a step's tool is the one its title names, so
+    // steps of one kind differ only in their descriptions.
+    step.Tool = shape.toolIsTitle ? shape.titles.at(i) : QStringLiteral("tool%1").arg(i % 3);
     step.Description = QStringLiteral("run %1 of the pipeline, step %2").arg(run).arg(i);
     return step;
 }
@@ -126,7 +146,7 @@ WorkflowTree tree(const Row &row, int run)
 // with its counterpart costs, which the result may only undercut.
 double reference(const Row &row)
 {
-    if (!row.branchy)
+    if (!row.branchy())
         return (row.steps - 2) * 20.0 + 2 * 30.0;
     return row.steps * 20.0 + shape(row, 2).moved * 10.0;
 }
@@ -242,13 +262,20 @@ QList<Row> rows()
 {
     QList<Row> rows;
     for (int steps : numbers("TRAXO_BENCH_DIFF_STEPS", QStringLiteral("10,20,40,100,200")))
-        rows.append({ false, steps, 0 });
+        rows.append({ Kind::ReRun, steps, 0 });
     const int trees = qEnvironmentVariableIsSet("TRAXO_BENCH_DIFF_TREES")
         ? qEnvironmentVariableIntValue("TRAXO_BENCH_DIFF_TREES")
         : 3;
     for (int steps : numbers("TRAXO_BENCH_DIFF_BRANCHY", QStringLiteral("100,150,200"))) {
         for (int tree = 1; tree <= trees; ++tree)
-            rows.append({ true, steps, tree });
+            rows.append({ Kind::Branchy, steps, tree });
+    }
+    const int alikeTrees = qEnvironmentVariableIsSet("TRAXO_BENCH_DIFF_ALIKE_TREES")
+        ? qEnvironmentVariableIntValue("TRAXO_BENCH_DIFF_ALIKE_TREES")
+        : 4;
+    for (int steps : numbers("TRAXO_BENCH_DIFF_ALIKE", QStringLiteral("100,150,200"))) {
+        for (int tree = 1; tree <= alikeTrees; ++tree)
+            rows.append({ Kind::LookAlike, steps, tree });
     }
     return rows;
 }
@@ -265,7 +292,8 @@ int main(int argc, char **argv)
     }
     std::printf("re-run N: two runs of an N-step pipeline, every description and two titles changed\n"
                 "branchy N/t: random tree t of N steps and a re-run with every description changed and %d steps "
-                "moved\n",
+                "moved\n"
+                "alike N/t: the same with every tool named after its title, so steps of a kind look alike\n",
         MovedSteps);
     std::printf("%-14s %10s %9s %8s %9s %10s %8s %10s %8s  %s\n", "row", "time [ms]", "expanded", "costs", "reference",
         "peak [MB]", "+[MB]", "diff [ms]", "ratio", "goal");
@@ -281,8 +309,8 @@ int main(int argc, char **argv)
         const double expected = reference(row);
         const double peer = peerMs(row, dir);
         bool met = !figures.limitReached && figures.peakMb < GoalMb
-            && (row.branchy ? figures.costs > 0 && figures.costs <= expected : figures.costs == expected);
-        if (!row.branchy && row.steps <= GoalSteps)
+            && (row.branchy() ? figures.costs > 0 && figures.costs <= expected : figures.costs == expected);
+        if (!row.branchy() && row.steps <= GoalSteps)
             met = met && figures.ms < GoalMs;
         allMet = allMet && met;
         std::printf("%-14s %10.3f %9llu %8.0f %9.0f %10.1f %8.1f %10.3f %7.2fx  %s%s\n", name.constData(), figures.ms,

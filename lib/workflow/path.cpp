@@ -39,6 +39,7 @@ Path::Path(const PathExpander *expander, VisitedStates *visited)
         m_shares2 += expander->share2(j, m_partner1);
     m_half = expander->frontierStart(PathExpander::Half);
     m_full = expander->frontierStart(PathExpander::Full);
+    m_prices = expander->priceStart();
     // With nothing to decide in the first tree no association ever runs, so
     // the second tree's nodes are left unmatched here.
     if (expander->count1() == 0)
@@ -60,6 +61,7 @@ Path::Path(const Path &other)
     , m_shares2(other.m_shares2)
     , m_half(other.m_half)
     , m_full(other.m_full)
+    , m_prices(other.m_prices)
 {
 }
 
@@ -76,7 +78,7 @@ float Path::estimate() const
         return m_costs;
     return m_costs
         + m_expander->heuristicCosts(
-            m_shares1, m_shares2, m_expander->count1() - m_decided, m_undecided2, m_half, m_full);
+            m_shares1, m_shares2, m_expander->count1() - m_decided, m_undecided2, m_half, m_full, m_prices);
 }
 
 void Path::shareChanges(int i, int j, float *change1, float *change2)
@@ -141,7 +143,7 @@ float Path::childEstimate(int j, bool *decidedLater)
     const float full = m_full + m_expander->frontierChange(PathExpander::Full, i, j, m_partner1);
     return costs
         + m_expander->heuristicCosts(m_shares1 + change1, m_shares2 + change2, m_expander->count1() - m_decided - 1,
-            m_undecided2 - (j >= 0 ? 1 : 0), half, full);
+            m_undecided2 - (j >= 0 ? 1 : 0), half, full, m_prices - (j >= 0 ? m_expander->price(j) : 0));
 }
 
 void Path::makeChildren()
@@ -287,6 +289,7 @@ void Path::associate(int i, int j, Choice choice)
     if (j >= 0) {
         m_partner2[size_t(j)] = i;
         --m_undecided2;
+        m_prices -= m_expander->price(j);
     }
     ++m_decided;
     if (m_decided == m_expander->count1()) {
@@ -314,6 +317,7 @@ void Path::keepUnmatched(int j)
         change1 += m_expander->share1(node, m_partner1, m_partner2);
     m_shares1 += change1;
     m_costs += m_expander->matrix().costsUnmatchedNode();
+    m_prices -= m_expander->price(j);
     --m_undecided2;
 }
 

@@ -122,6 +122,8 @@ private:
     // The frontier's subtree bounds in both weightings.
     float m_half = 0;
     float m_full = 0;
+    // The prices of the undecided second-tree nodes.
+    float m_prices = 0;
     // The next few children not pushed yet, cheapest first; made again
     // when used up while more are left.
     std::vector<Child> m_children;

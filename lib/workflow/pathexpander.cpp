@@ -89,7 +89,8 @@ PathExpander::PathExpander(const WorkflowTree &tree1, const WorkflowTree &tree2,
     // The subtree bounds take a table of a float per pair for each weighting.
     if (quint64(count1()) * quint64(count2() + 2) <= MaxBoundEntries) {
         m_bounds[Half] = SubtreeBounds(m_parent1, m_parent2, matrix, 0.5f, matrix.costsUnmatchedNode());
-        m_bounds[Full] = SubtreeBounds(m_parent1, m_parent2, matrix, 1.0f, 2 * matrix.costsUnmatchedNode());
+        m_bounds[Full]
+            = SubtreeBounds(m_parent1, m_parent2, matrix, 1.0f, 2 * matrix.costsUnmatchedNode(), PriceRounds);
     }
 
     const float bothUnmatched = 2 * matrix.costsUnmatchedNode();
@@ -304,7 +305,8 @@ float PathExpander::frontierChange(Weighting weighting, int i, int j, const std:
     return change;
 }
 
-float PathExpander::heuristicCosts(float sum1, float sum2, int count1, int count2, float half, float full) const
+float PathExpander::heuristicCosts(
+    float sum1, float sum2, int count1, int count2, float half, float full, float prices) const
 {
     // Every node pays at least its share, whether paired or unmatched. And
     // with m pairs, the nodes of one tree pay their pairs plus 15 for each
@@ -316,7 +318,7 @@ float PathExpander::heuristicCosts(float sum1, float sum2, int count1, int count
     const float fromFirst = 2 * sum1 + unmatched * float(count2 - count1);
     const float fromSecond = 2 * sum2 + unmatched * float(count1 - count2);
     const float subtreesHalf = half + sum2;
-    const float subtreesFull = full + unmatched * float(count2 - count1);
+    const float subtreesFull = full + unmatched * float(count2 - count1) - prices;
     return std::max({ both, fromFirst, fromSecond, subtreesHalf, subtreesFull, 0.0f });
 }
 

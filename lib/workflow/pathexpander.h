@@ -34,6 +34,8 @@ public:
     static constexpr int NoAncestor = -2;
     // Larger trees go without subtree bounds (two tables of floats).
     static constexpr quint64 MaxBoundEntries = 2 * 1024 * 1024;
+    // Subgradient rounds spent on the prices of the full subtree bounds.
+    static constexpr int PriceRounds = 60;
 
     PathExpander(const WorkflowTree &tree1, const WorkflowTree &tree2, const CostMatrix &matrix);
 
@@ -97,10 +99,15 @@ public:
     float frontierStart(Weighting weighting) const;
     // How deciding i (with partner j, or Unmatched) changes the sum.
     float frontierChange(Weighting weighting, int i, int j, const std::vector<int> &partner1) const;
+    // The price the full subtree bounds charge for pairing with j; the
+    // prices of the undecided second-tree nodes are taken off their sum.
+    float price(int j) const { return m_bounds[Full].price(j); }
+    float priceStart() const { return m_bounds[Full].priceSum(); }
     // The bound from the shares of the undecided nodes (sum1 over the first
     // tree's count1 nodes, sum2 over the second's count2) and from the
-    // subtree bounds of the frontier (half and full).
-    float heuristicCosts(float sum1, float sum2, int count1, int count2, float half, float full) const;
+    // subtree bounds of the frontier (half and full, with the prices of the
+    // undecided second-tree nodes).
+    float heuristicCosts(float sum1, float sum2, int count1, int count2, float half, float full, float prices) const;
 
 private:
     // The nearest ancestor that is not unmatched: an index, AboveRoot, or

@@ -18,6 +18,14 @@ class CostMatrix;
 //
 // A pair costs pairWeight times its matrix cost plus the penalty, an
 // unmatched node unmatchedCosts; the search adds the second tree's part.
+//
+// Where many steps look alike, the relaxation lets several nodes count on
+// one partner. Prices make that dear: every pair with second-tree node j
+// also pays price(j), and a search that adds the bounds of its subtrees
+// takes off the prices of the second-tree nodes still free. Any prices keep
+// that a lower bound, because a real matching uses each of those nodes at
+// most once; priceRounds rounds of subgradient steps look for prices that
+// raise the bound of the whole first tree.
 class SubtreeBounds
 {
 public:
@@ -27,10 +35,11 @@ public:
     static constexpr int NoAncestor = -2;
 
     SubtreeBounds() = default;
-    // parent1 and parent2 hold parent indices (negative for the roots'
-    // parent and for none). Trees with a node no root reaches give no bound.
+    // parent1 and parent2 hold parent indices (-1 for the roots' parent,
+    // other negative values for none). Trees with a node no root reaches
+    // give no bound.
     SubtreeBounds(const std::vector<int> &parent1, const std::vector<int> &parent2, const CostMatrix &matrix,
-        float pairWeight, float unmatchedCosts);
+        float pairWeight, float unmatchedCosts, int priceRounds = 0);
 
     bool isValid() const { return !m_bounds.empty() || m_count1 == 0; }
     // 0 when not valid.
@@ -43,13 +52,26 @@ public:
                                                 : m_count2 + 1;
         return m_bounds[std::size_t(i) * std::size_t(m_count2 + 2) + std::size_t(column)];
     }
+    // 0 without prices.
+    float price(int j) const { return m_prices.empty() ? 0 : m_prices[std::size_t(j)]; }
+    float priceSum() const;
+    // The bound of the whole first tree: its roots' bounds less every price.
+    float rootBound() const;
 
 private:
+    struct Trees;
+    void fill(const Trees &trees, const CostMatrix &matrix, float pairWeight, float unmatchedCosts);
+    // How many of the cheapest choices behind rootBound() pair a node with
+    // each second-tree node.
+    std::vector<int> uses(const Trees &trees, const CostMatrix &matrix, float pairWeight, float unmatchedCosts) const;
+
     int m_count1 = 0;
     int m_count2 = 0;
+    std::vector<int> m_roots;
     // Per first-tree node: one column per second-tree node, then AnyAncestor
     // and NoAncestor.
     std::vector<float> m_bounds;
+    std::vector<float> m_prices;
 };
 
 } // namespace traxo

@@ -1,6 +1,7 @@
 #include "workflow/traxodiff.h"
 
 #include "workflow/costmatrix.h"
+#include "workflow/pathexpander.h"
 #include "workflow/subtreebounds.h"
 #include "workflow/workflowstepcosts.h"
 
@@ -9,15 +10,18 @@
 
 #include <algorithm>
 #include <functional>
+#include <limits>
+#include <vector>
 
 using namespace traxo;
 
 namespace {
 
 // "A:- B:0 C:1": one node per word, title before the colon, parent index
-// (or "-" for a root) after it; ids are the word positions. Tools and
-// descriptions are equal, so titles alone make steps differ (by 50).
-WorkflowTree makeTree(const QString &spec)
+// (or "-" for a root) after it, an optional tool after that; ids are the
+// word positions. Tools and descriptions are equal unless given, so titles
+// alone make steps differ (by 50).
+WorkflowTree makeTree(const QString &spec, const QString &description = QStringLiteral("description"))
 {
     WorkflowTree tree;
     const QStringList words = spec.split(QLatin1Char(' '), Qt::SkipEmptyParts);
@@ -26,7 +30,7 @@ WorkflowTree makeTree(const QString &spec)
         Workflowstep step;
         step.Title = parts.at(0);
         step.Tool = parts.value(2, QStringLiteral("tool"));
-        step.Description = QStringLiteral("description");
+        step.Description = description;
         const int parent = parts.at(1) == QLatin1String("-") ? -1 : parts.at(1).toInt();
         tree.addTreeNode(WorkflowTreeNode(id, parent, step, QString(), QString()));
     }
@@ -82,6 +86,70 @@ float matchingCosts(const WorkflowTree &tree1, const WorkflowTree &tree2, const 
     return sum;
 }
 
+// The cost of the cheapest matching, by trying every one: matchingCosts on
+// position tables instead of hashes, fast enough for thousands of trees.
+float cheapestMatchingCosts(const WorkflowTree &tree1, const WorkflowTree &tree2)
+{
+    const WorkflowstepCosts costs;
+    const QList<int> ids1 = tree1.nodeIds();
+    const QList<int> ids2 = tree2.nodeIds();
+    const int n1 = int(ids1.size());
+    const int n2 = int(ids2.size());
+    std::vector<int> parent1;
+    std::vector<int> parent2;
+    for (int x : ids1)
+        parent1.push_back(int(ids1.indexOf(tree1.parent(x))));
+    for (int y : ids2)
+        parent2.push_back(int(ids2.indexOf(tree2.parent(y))));
+    std::vector<float> pair;
+    for (int x : ids1) {
+        for (int y : ids2)
+            pair.push_back(costs.costs(tree1.workflowStep(x), tree2.workflowStep(y)));
+    }
+    // Partners by position, -1 for none; a walk up ends at -1, the roots'
+    // parent, which both trees share.
+    std::vector<int> partner1(size_t(n1), -1);
+    std::vector<int> partner2(size_t(n2), -1);
+    const auto matchedAncestor = [](const std::vector<int> &parents, const std::vector<int> &partners, int node) {
+        int ancestor = parents[size_t(node)];
+        for (size_t guard = 0; ancestor >= 0 && partners[size_t(ancestor)] < 0 && guard <= parents.size(); ++guard)
+            ancestor = parents[size_t(ancestor)];
+        return ancestor;
+    };
+    float cheapest = std::numeric_limits<float>::max();
+    std::function<void(int)> choose = [&](int a) {
+        if (a == n1) {
+            float sum = 0;
+            for (int x = 0; x < n1; ++x) {
+                const int y = partner1[size_t(x)];
+                if (y < 0) {
+                    sum += 15;
+                    continue;
+                }
+                sum += pair[size_t(x * n2 + y)];
+                const int a1 = matchedAncestor(parent1, partner1, x);
+                if ((a1 < 0 ? -1 : partner1[size_t(a1)]) != matchedAncestor(parent2, partner2, y))
+                    sum += 10;
+            }
+            for (int y = 0; y < n2; ++y)
+                sum += partner2[size_t(y)] < 0 ? 15 : 0;
+            cheapest = std::min(cheapest, sum);
+            return;
+        }
+        choose(a + 1);
+        for (int y = 0; y < n2; ++y) {
+            if (partner2[size_t(y)] >= 0)
+                continue;
+            partner1[size_t(a)] = y;
+            partner2[size_t(y)] = a;
+            choose(a + 1);
+            partner1[size_t(a)] = partner2[size_t(y)] = -1;
+        }
+    };
+    choose(0);
+    return cheapest;
+}
+
 // Every complete matching, each as first-tree node -> partner (with -1 -> -1).
 QList<QHash<int, int>> allMatchings(const WorkflowTree &tree1, const WorkflowTree &tree2)
 {
@@ -109,6 +177,20 @@ QList<QHash<int, int>> allMatchings(const WorkflowTree &tree1, const WorkflowTre
     };
     choose(0);
     return matchings;
+}
+
+// A small tree of look-alike steps: two kinds, each step's tool named
+// after its title. Built with another description per tree, steps of one
+// kind differ by 20 and nothing but the structure tells them apart.
+QString lookAlikeTree(QRandomGenerator &random, int size)
+{
+    QStringList words;
+    for (int id = 0; id < size; ++id) {
+        const QChar kind(u'A' + random.bounded(2));
+        const QString parent = id == 0 ? QStringLiteral("-") : QString::number(random.bounded(id));
+        words.append(QStringLiteral("%1:%2:%1").arg(kind).arg(parent));
+    }
+    return words.join(QLatin1Char(' '));
 }
 
 // A small random tree: titles from a few letters, so that some steps are
@@ -183,10 +265,11 @@ WorkflowTree pipelineRun(int steps, int run, const QList<int> &renamed = {}, int
 }
 
 // A random tree the way branchy workflows look (four steps in ten branch
-// off an earlier step, eight titles and three tools) against a re-run of it:
-// every description differs and `moved` steps hang below another earlier
-// step. Returns what pairing every step with its counterpart costs.
-float branchyRuns(int steps, int moved, quint32 seed, WorkflowTree *run1, WorkflowTree *run2)
+// off an earlier step, eight titles and three tools, or with lookAlike the
+// tool its title names) against a re-run of it: every description differs
+// and `moved` steps hang below another earlier step. Returns what pairing
+// every step with its counterpart costs.
+float branchyRuns(int steps, int moved, quint32 seed, WorkflowTree *run1, WorkflowTree *run2, bool lookAlike = false)
 {
     QRandomGenerator random(seed);
     QList<int> parents;
@@ -207,7 +290,7 @@ float branchyRuns(int steps, int moved, quint32 seed, WorkflowTree *run1, Workfl
     for (int i = 0; i < steps; ++i) {
         Workflowstep step;
         step.Title = QStringLiteral("title %1").arg(titles.at(i));
-        step.Tool = QStringLiteral("tool %1").arg(i % 3);
+        step.Tool = lookAlike ? step.Title : QStringLiteral("tool %1").arg(i % 3);
         step.Description = QStringLiteral("run 1, step %1").arg(i);
         run1->addTreeNode(WorkflowTreeNode(i, parents.at(i), step, QString(), QString()));
         step.Description = QStringLiteral("run 2, step %1").arg(i);
@@ -245,6 +328,8 @@ private slots:
     void subtreeBounds_data();
     void subtreeBounds();
     void subtreeBoundsNeverExceedTheCheapestMatching();
+    void pricesRaiseTheRootBound_data();
+    void pricesRaiseTheRootBound();
     void bigInputStopsAtTheBound_data();
     void bigInputStopsAtTheBound();
     void withoutCostsReportsAnError();
@@ -366,24 +451,28 @@ void tst_TraxoDiff::findBestMatchesListsEveryMatchingCheapestFirst()
 void tst_TraxoDiff::firstResultIsTheCheapestMatching_data()
 {
     QTest::addColumn<bool>("edited");
-    QTest::addRow("unrelated random trees") << false;
-    QTest::addRow("random trees and edited copies") << true;
+    QTest::addColumn<bool>("lookAlike");
+    QTest::addRow("unrelated random trees") << false << false;
+    QTest::addRow("random trees and edited copies") << true << false;
+    QTest::addRow("look-alike trees and edited copies") << true << true;
+    QTest::addRow("unrelated look-alike trees") << false << true;
 }
 
 void tst_TraxoDiff::firstResultIsTheCheapestMatching()
 {
     QFETCH(bool, edited);
+    QFETCH(bool, lookAlike);
 
     // Against every matching of thousands of small trees: the estimate must
     // never overestimate, or the first result stops being the cheapest.
     QRandomGenerator random(edited ? 2411 : 977);
+    const auto generate = lookAlike ? lookAlikeTree : randomTree;
+    const QString otherRun = lookAlike ? QStringLiteral("another run") : QStringLiteral("description");
     for (int round = 0; round < 1000; ++round) {
-        const QString tree1 = randomTree(random, random.bounded(6));
-        const QString tree2 = edited ? editedTree(random, tree1) : randomTree(random, random.bounded(6));
-        TraxoDiff diff(makeTree(tree1), makeTree(tree2), &m_costs);
-        float cheapest = std::numeric_limits<float>::max();
-        for (const QHash<int, int> &matching : allMatchings(diff.tree1(), diff.tree2()))
-            cheapest = std::min(cheapest, matchingCosts(diff.tree1(), diff.tree2(), matching));
+        const QString tree1 = generate(random, lookAlike ? 1 + random.bounded(7) : random.bounded(6));
+        const QString tree2 = edited ? editedTree(random, tree1) : generate(random, random.bounded(6));
+        TraxoDiff diff(makeTree(tree1), makeTree(tree2, otherRun), &m_costs);
+        const float cheapest = cheapestMatchingCosts(diff.tree1(), diff.tree2());
         const TraxoDiffResult result = diff.findBestMatch();
         const QByteArray trees = (tree1 + QStringLiteral(" | ") + tree2).toUtf8();
         QVERIFY2(result.costs == cheapest, trees.constData());
@@ -437,12 +526,17 @@ void tst_TraxoDiff::branchyTreesWithMovedStepsFinishEarly_data()
     QTest::addColumn<int>("steps");
     QTest::addColumn<int>("moved");
     QTest::addColumn<quint32>("seed");
+    QTest::addColumn<bool>("lookAlike");
 
-    QTest::addRow("60 steps, three moved") << 60 << 3 << 11u;
-    QTest::addRow("60 steps, six moved") << 60 << 6 << 12u;
-    QTest::addRow("100 steps, four moved") << 100 << 4 << 13u;
-    QTest::addRow("100 steps, six moved") << 100 << 6 << 14u;
-    QTest::addRow("150 steps, six moved") << 150 << 6 << 15u;
+    QTest::addRow("60 steps, three moved") << 60 << 3 << 11u << false;
+    QTest::addRow("60 steps, six moved") << 60 << 6 << 12u << false;
+    QTest::addRow("100 steps, four moved") << 100 << 4 << 13u << false;
+    QTest::addRow("100 steps, six moved") << 100 << 6 << 14u << false;
+    QTest::addRow("150 steps, six moved") << 150 << 6 << 15u << false;
+    // Steps of one kind differ only in their descriptions: only the
+    // structure tells which is whose counterpart.
+    for (quint32 seed : { 21u, 22u, 24u })
+        QTest::addRow("150 look-alike steps, six moved, %u", seed) << 150 << 6 << seed << true;
 }
 
 void tst_TraxoDiff::branchyTreesWithMovedStepsFinishEarly()
@@ -450,13 +544,14 @@ void tst_TraxoDiff::branchyTreesWithMovedStepsFinishEarly()
     QFETCH(int, steps);
     QFETCH(int, moved);
     QFETCH(quint32, seed);
+    QFETCH(bool, lookAlike);
 
     // Many steps look alike and the moved ones break the shape: the search
     // must see their penalties early, or it wanders among equally good
     // partial matchings far beyond this bound.
     WorkflowTree run1;
     WorkflowTree run2;
-    const float counterparts = branchyRuns(steps, moved, seed, &run1, &run2);
+    const float counterparts = branchyRuns(steps, moved, seed, &run1, &run2, lookAlike);
     TraxoDiff diff(run1, run2, &m_costs);
     diff.setMaxQueuedPaths(20000);
     const TraxoDiffResult result = diff.findBestMatch();
@@ -509,15 +604,16 @@ void tst_TraxoDiff::subtreeBoundsNeverExceedTheCheapestMatching()
 {
     // The bounds of the roots, with the second tree's part added as the
     // search adds it, against every matching of small random trees.
+    // A third of the trees are look-alike ones, where the prices matter.
     QRandomGenerator random(5113);
-    for (int round = 0; round < 1000; ++round) {
-        const QString tree1 = randomTree(random, random.bounded(6));
-        const QString tree2 = round % 2 ? editedTree(random, tree1) : randomTree(random, random.bounded(6));
+    for (int round = 0; round < 1500; ++round) {
+        const bool lookAlike = round % 3 == 2;
+        const auto generate = lookAlike ? lookAlikeTree : randomTree;
+        const QString tree1 = generate(random, random.bounded(6));
+        const QString tree2 = round % 2 ? editedTree(random, tree1) : generate(random, random.bounded(6));
         const WorkflowTree first = makeTree(tree1);
-        const WorkflowTree second = makeTree(tree2);
-        float cheapest = std::numeric_limits<float>::max();
-        for (const QHash<int, int> &matching : allMatchings(first, second))
-            cheapest = std::min(cheapest, matchingCosts(first, second, matching));
+        const WorkflowTree second = makeTree(tree2, lookAlike ? QStringLiteral("another run") : QString());
+        const float cheapest = cheapestMatchingCosts(first, second);
 
         const CostMatrix matrix(first, second, m_costs);
         const std::vector<int> parents1 = parentIndices(first);
@@ -537,9 +633,55 @@ void tst_TraxoDiff::subtreeBoundsNeverExceedTheCheapestMatching()
                 share = std::min(share, matrix.costsAt(i, j) / 2);
             halfBound += share;
         }
+        const SubtreeBounds priced(parents1, parentIndices(second), matrix, 1.0f, 30.0f, PathExpander::PriceRounds);
+        const float pricedBound = priced.rootBound() + 15.0f * float(second.count() - first.count());
         const QByteArray trees = (tree1 + QStringLiteral(" | ") + tree2).toUtf8();
         QVERIFY2(halfBound <= cheapest, trees.constData());
         QVERIFY2(fullBound <= cheapest, trees.constData());
+        QVERIFY2(pricedBound <= cheapest, trees.constData());
+        QVERIFY2(pricedBound >= fullBound, trees.constData());
+    }
+}
+
+void tst_TraxoDiff::pricesRaiseTheRootBound_data()
+{
+    QTest::addColumn<QString>("tree1");
+    QTest::addColumn<QString>("tree2");
+    QTest::addColumn<float>("unpriced");
+    QTest::addColumn<float>("priced");
+
+    QTest::addRow("identical trees need no prices") << "R:- A:0 B:1"
+                                                    << "R:- A:0 B:1" << 0.0f << 0.0f;
+    // Both A count on the one A below R; only one can have it, the other
+    // and B stay unmatched.
+    QTest::addRow("two look-alike siblings count on one partner") << "R:- A:0 A:0"
+                                                                  << "R:- A:0 B:0" << 0.0f << 30.0f;
+    // The A below Q pairs with the A below P for the penalty alone; without
+    // that partner it stays unmatched.
+    QTest::addRow("look-alikes in two subtrees count on one partner") << "R:- P:0 A:1 Q:0 A:3"
+                                                                      << "R:- P:0 Q:0 A:1" << -5.0f << 15.0f;
+}
+
+void tst_TraxoDiff::pricesRaiseTheRootBound()
+{
+    QFETCH(QString, tree1);
+    QFETCH(QString, tree2);
+    QFETCH(float, unpriced);
+    QFETCH(float, priced);
+
+    // Whole pair costs and 30 per unmatched node, less 15 for every node the
+    // second tree has fewer, as the search adds them.
+    const WorkflowTree first = makeTree(tree1);
+    const WorkflowTree second = makeTree(tree2);
+    const CostMatrix matrix(first, second, m_costs);
+    const float excess = 15.0f * float(second.count() - first.count());
+    for (int rounds : { 0, PathExpander::PriceRounds }) {
+        const SubtreeBounds bounds(parentIndices(first), parentIndices(second), matrix, 1.0f, 30.0f, rounds);
+        QCOMPARE(bounds.rootBound() + excess, rounds ? priced : unpriced);
+        float prices = 0;
+        for (int j = 0; j < second.count(); ++j)
+            prices += bounds.price(j);
+        QCOMPARE(bounds.priceSum(), prices);
     }
 }
 
