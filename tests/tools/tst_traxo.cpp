@@ -199,6 +199,17 @@ void tst_Traxo::commands_data()
     QTest::addRow("render a name with spaces and umlauts")
         << QStringList { "render", "two words \u00fc.traxo", "--format", "text" } << none << 0 << "Calibrate"
         << "";
+    // Commands that read containers run without an application object,
+    // which leaves the C library's locale alone: names must still arrive.
+    QTest::addRow("show a name with spaces and umlauts")
+        << QStringList { "show", "two words \u00fc.traxo" } << none << 0 << "Calibrate"
+        << "";
+    QTest::addRow("validate a name with spaces and umlauts")
+        << QStringList { "validate", "two words \u00fc.traxo" } << none << 0 << "two words \u00fc.traxo: valid"
+        << "";
+    QTest::addRow("find lists a name with spaces and umlauts")
+        << QStringList { "find", "-l", "x:title %contains calibrate", "." } << none << 0 << "two words \u00fc.traxo\n"
+        << "";
     QTest::addRow("render no container") << QStringList { "render", "plain.txt", "--format", "text" } << none << 2 << ""
                                          << "traxo: plain.txt: not a readable container";
     QTest::addRow("render help") << QStringList { "render", "--help" } << none << 0 << "usage: traxo render"

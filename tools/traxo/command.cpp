@@ -8,9 +8,12 @@
 int Command::execute(int &argc, char **argv, const QByteArrayList &words, Console &console)
 {
     m_words = words;
-    const std::unique_ptr<QCoreApplication> app = createApplication(argc, argv);
-    if (!app)
-        return ExitTrouble;
+    std::unique_ptr<QCoreApplication> app;
+    if (needsApplication()) {
+        app = createApplication(argc, argv);
+        if (!app)
+            return ExitTrouble;
+    }
 
     QStringList arguments { QStringLiteral("traxo") };
     for (const QByteArray &word : words)

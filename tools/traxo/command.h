@@ -27,7 +27,7 @@ class Command
 public:
     virtual ~Command() = default;
 
-    // Makes the application object, parses words (the arguments after the
+    // Makes the application object if the command needs one, parses words (the arguments after the
     // command's name, as the program got them) and runs the command; the
     // exit status.
     int execute(int &argc, char **argv, const QByteArrayList &words, Console &console);
@@ -42,6 +42,10 @@ public:
     virtual int run(const QCommandLineParser &parser, Console &console) = 0;
 
 protected:
+    // Whether run() needs an application object. Commands that only read
+    // containers go without: making one loads the locale, searches for
+    // qt.conf and takes about as long as a small search does.
+    virtual bool needsApplication() const { return true; }
     // A QCoreApplication; a command that lays out text makes a GUI one.
     virtual std::unique_ptr<QCoreApplication> createApplication(int &argc, char **argv);
     // The words execute() was given, byte for byte.

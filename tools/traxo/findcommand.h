@@ -20,6 +20,9 @@ public:
     // The messages about query as the query editor shows them: the message,
     // its position (counted from 1) and the query with the span marked.
     static QString describeErrors(const QString &query, const QList<traxo::QueryError> &errors);
+
+protected:
+    bool needsApplication() const override { return false; }
 };
 
 #endif

@@ -15,6 +15,9 @@ public:
     QString help() const override;
     void addOptions(QCommandLineParser *parser) const override;
     int run(const QCommandLineParser &parser, Console &console) override;
+
+protected:
+    bool needsApplication() const override { return false; }
 };
 
 #endif
