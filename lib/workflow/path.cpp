@@ -146,48 +146,102 @@ float Path::childEstimate(int j, bool *decidedLater)
             m_undecided2 - (j >= 0 ? 1 : 0), half, full, m_prices - (j >= 0 ? m_expander->price(j) : 0));
 }
 
+float Path::estimateBelow(int i, int j, float shares1Without) const
+{
+    // The shares of nodes other than i and j only grow when i is decided,
+    // so leaving them as they are gives at most the estimate childEstimate
+    // works out, for every way of deciding the pair.
+    bool later = false;
+    const float costs = m_costs + m_expander->associationCosts(i, j, m_partner1, m_partner2, &later);
+    const float half = m_half + m_expander->frontierChange(PathExpander::Half, i, j, m_partner1);
+    const float full = m_full + m_expander->frontierChange(PathExpander::Full, i, j, m_partner1);
+    const float shares2 = m_shares2 - (j >= 0 ? m_expander->share2(j, m_partner1) : 0);
+    return costs
+        + m_expander->heuristicCosts(shares1Without, shares2, m_expander->count1() - m_decided - 1,
+            m_undecided2 - (j >= 0 ? 1 : 0), half, full, m_prices - (j >= 0 ? m_expander->price(j) : 0));
+}
+
 void Path::makeChildren()
 {
     // A pair that leaves many nodes unmatched is rarely worth it: it waits
     // for the goal like any open penalty, so that making children stays
     // cheap on long chains.
     constexpr size_t MaxKeptUnmatched = 4;
-    std::vector<Child> children;
-    children.reserve(size_t(m_undecided2) + 1);
+    constexpr int kept = 8;
     const int i = m_expander->decisionOrder()[size_t(m_decided)];
     const bool last = m_decided + 1 == m_expander->count1();
-    bool later = false;
+
+    // Every child first gets a cheap bound of its estimate, in the order
+    // the children are listed; the shares are worked out again only for
+    // those that can be among the next few, the others cannot come before
+    // them.
+    std::vector<Child> children;
+    children.reserve(size_t(m_undecided2) + 1);
+    const float shares1Without = m_shares1 - m_expander->share1(i, m_partner1, m_partner2);
     std::vector<int> undecided;
-    for (int j = 0; j < m_expander->count2(); ++j) {
-        if (m_partner2[size_t(j)] != PathExpander::Undecided)
-            continue;
+    const auto add = [&](int j) {
         undecided.clear();
-        if (m_visited && !last
+        const bool split = m_visited && !last && j >= 0
             && m_expander->penaltyStatus(i, j, m_partner1, m_partner2, &undecided) == PathExpander::Penalty::Open
-            && !undecided.empty() && undecided.size() <= MaxKeptUnmatched) {
-            for (Choice choice : { Choice::KeepUnmatched, Choice::PayPenalty }) {
-                Path child(*this);
-                child.associate(i, j, choice);
-                children.push_back({ child.estimate(), false, choice, j });
-            }
-            continue;
+            && !undecided.empty() && undecided.size() <= MaxKeptUnmatched;
+        const float bound = last ? 0 : estimateBelow(i, j, shares1Without);
+        if (split) {
+            children.push_back({ bound, false, Choice::KeepUnmatched, j });
+            children.push_back({ bound, false, Choice::PayPenalty, j });
+        } else {
+            children.push_back({ bound, false, Choice::Plain, j });
         }
-        const float estimate = childEstimate(j, &later);
-        children.push_back({ estimate, later, Choice::Plain, j });
+    };
+    for (int j = 0; j < m_expander->count2(); ++j) {
+        if (m_partner2[size_t(j)] == PathExpander::Undecided)
+            add(j);
     }
-    const float estimate = childEstimate(PathExpander::Unmatched, &later);
-    children.push_back({ estimate, later, Choice::Plain, PathExpander::Unmatched });
+    add(PathExpander::Unmatched);
+    for (size_t position = 0; position < children.size(); ++position)
+        children[position].position = int(position);
+
+    const auto evaluate = [this, i](Child &child) {
+        if (child.choice == Choice::Plain) {
+            child.estimate = childEstimate(child.partner, &child.decidedLater);
+        } else {
+            Path copy(*this);
+            copy.associate(i, child.partner, child.choice);
+            child.estimate = copy.estimate();
+        }
+    };
+    m_childCount = int(children.size());
+    const size_t needed = size_t(m_pushedChildren + kept);
+    std::stable_sort(children.begin(), children.end(),
+        [](const Child &a, const Child &b) { return toPriority(a.estimate) < toPriority(b.estimate); });
+    // The needed-th best priority among the children worked out so far.
+    std::vector<int> best;
+    size_t evaluated = 0;
+    for (; evaluated < children.size(); ++evaluated) {
+        Child &child = children[evaluated];
+        if (best.size() == needed && toPriority(child.estimate) > best.front())
+            break;
+        evaluate(child);
+        best.push_back(toPriority(child.estimate));
+        std::push_heap(best.begin(), best.end());
+        if (best.size() > needed) {
+            std::pop_heap(best.begin(), best.end());
+            best.pop_back();
+        }
+    }
+    children.resize(evaluated);
     // Among equal estimates a pair whose parents already agree goes first: a
     // put-off penalty may still come. The order is the same every time the
     // children are made, so the ones pushed already can be skipped.
-    std::stable_sort(children.begin(), children.end(), [](const Child &a, const Child &b) {
+    std::sort(children.begin(), children.end(), [](const Child &a, const Child &b) {
         const int pa = toPriority(a.estimate);
         const int pb = toPriority(b.estimate);
-        return pa != pb ? pa < pb : (!a.decidedLater && b.decidedLater);
+        if (pa != pb)
+            return pa < pb;
+        if (a.decidedLater != b.decidedLater)
+            return !a.decidedLater;
+        return a.position < b.position;
     });
-    constexpr int kept = 8;
-    m_childCount = int(children.size());
-    const auto first = children.begin() + std::min(m_pushedChildren, m_childCount);
+    const auto first = children.begin() + std::min(m_pushedChildren, int(children.size()));
     m_children.assign(first, first + std::min(kept, int(children.end() - first)));
 }
 

@@ -78,12 +78,17 @@ private:
         bool decidedLater;
         Choice choice;
         int partner;
+        // In the order the children are listed: the last tie-break.
+        int position = 0;
     };
 
     // The change of the two share sums when i is paired with j (or left
     // unmatched for j < 0); tries the decision on this path and undoes it.
     void shareChanges(int i, int j, float *change1, float *change2);
     float childEstimate(int j, bool *decidedLater);
+    // At most the estimate of any child that pairs i with j (or leaves it
+    // unmatched), given the share sum of the first tree without i.
+    float estimateBelow(int i, int j, float shares1Without) const;
     void makeChildren();
     void associate(int i, int j, Choice choice = Choice::Plain);
     // Builds the partner tables from the chain of paths, and drops them
