@@ -37,8 +37,8 @@ Path::Path(const PathExpander *expander, VisitedStates *visited)
         m_shares1 += expander->share1(i, m_partner1, m_partner2);
     for (int j = 0; j < expander->count2(); ++j)
         m_shares2 += expander->share2(j, m_partner1);
-    m_half = expander->frontierStart(PathExpander::Half);
-    m_full = expander->frontierStart(PathExpander::Full);
+    for (int w = 0; w < PathExpander::Weightings; ++w)
+        m_frontier[w] = expander->frontierStart(PathExpander::Weighting(w));
     m_prices = expander->priceStart();
     // With nothing to decide in the first tree no association ever runs, so
     // the second tree's nodes are left unmatched here.
@@ -59,10 +59,9 @@ Path::Path(const Path &other)
     , m_costs(other.m_costs)
     , m_shares1(other.m_shares1)
     , m_shares2(other.m_shares2)
-    , m_half(other.m_half)
-    , m_full(other.m_full)
     , m_prices(other.m_prices)
 {
+    std::copy(std::begin(other.m_frontier), std::end(other.m_frontier), std::begin(m_frontier));
 }
 
 Path::~Path() = default;
@@ -78,7 +77,7 @@ float Path::estimate() const
         return m_costs;
     return m_costs
         + m_expander->heuristicCosts(
-            m_shares1, m_shares2, m_expander->count1() - m_decided, m_undecided2, m_half, m_full, m_prices);
+            m_shares1, m_shares2, m_expander->count1() - m_decided, m_undecided2, m_frontier, m_prices);
 }
 
 void Path::shareChanges(int i, int j, float *change1, float *change2)
@@ -139,11 +138,17 @@ float Path::childEstimate(int j, bool *decidedLater)
     float change1 = 0;
     float change2 = 0;
     shareChanges(i, j, &change1, &change2);
-    const float half = m_half + m_expander->frontierChange(PathExpander::Half, i, j, m_partner1);
-    const float full = m_full + m_expander->frontierChange(PathExpander::Full, i, j, m_partner1);
+    float frontier[PathExpander::Weightings];
+    frontierAfter(i, j, frontier);
     return costs
         + m_expander->heuristicCosts(m_shares1 + change1, m_shares2 + change2, m_expander->count1() - m_decided - 1,
-            m_undecided2 - (j >= 0 ? 1 : 0), half, full, m_prices - (j >= 0 ? m_expander->price(j) : 0));
+            m_undecided2 - (j >= 0 ? 1 : 0), frontier, m_prices - (j >= 0 ? m_expander->price(j) : 0));
+}
+
+void Path::frontierAfter(int i, int j, float *frontier) const
+{
+    for (int w = 0; w < PathExpander::Weightings; ++w)
+        frontier[w] = m_frontier[w] + m_expander->frontierChange(PathExpander::Weighting(w), i, j, m_partner1);
 }
 
 float Path::estimateBelow(int i, int j, float shares1Without) const
@@ -153,12 +158,12 @@ float Path::estimateBelow(int i, int j, float shares1Without) const
     // works out, for every way of deciding the pair.
     bool later = false;
     const float costs = m_costs + m_expander->associationCosts(i, j, m_partner1, m_partner2, &later);
-    const float half = m_half + m_expander->frontierChange(PathExpander::Half, i, j, m_partner1);
-    const float full = m_full + m_expander->frontierChange(PathExpander::Full, i, j, m_partner1);
+    float frontier[PathExpander::Weightings];
+    frontierAfter(i, j, frontier);
     const float shares2 = m_shares2 - (j >= 0 ? m_expander->share2(j, m_partner1) : 0);
     return costs
         + m_expander->heuristicCosts(shares1Without, shares2, m_expander->count1() - m_decided - 1,
-            m_undecided2 - (j >= 0 ? 1 : 0), half, full, m_prices - (j >= 0 ? m_expander->price(j) : 0));
+            m_undecided2 - (j >= 0 ? 1 : 0), frontier, m_prices - (j >= 0 ? m_expander->price(j) : 0));
 }
 
 void Path::makeChildren()
@@ -332,8 +337,7 @@ void Path::associate(int i, int j, Choice choice)
     } else if (later) {
         m_decidedLater.push_back(i);
     }
-    m_half += m_expander->frontierChange(PathExpander::Half, i, j, m_partner1);
-    m_full += m_expander->frontierChange(PathExpander::Full, i, j, m_partner1);
+    frontierAfter(i, j, m_frontier);
     float change1 = 0;
     float change2 = 0;
     shareChanges(i, j, &change1, &change2);

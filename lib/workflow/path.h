@@ -1,6 +1,7 @@
 #ifndef TRAXO_PATH_H
 #define TRAXO_PATH_H
 
+#include "workflow/pathexpander.h"
 #include "workflow/priorityqueue.h"
 #include "workflow/treeid.h"
 #include "workflow/visitedstates.h"
@@ -13,8 +14,6 @@
 #include <vector>
 
 namespace traxo {
-
-class PathExpander;
 
 // A partial matching of two trees: the first tree's nodes decided so far
 // (in the expander's decision order) with their partners, and the cost so
@@ -89,6 +88,8 @@ private:
     // At most the estimate of any child that pairs i with j (or leaves it
     // unmatched), given the share sum of the first tree without i.
     float estimateBelow(int i, int j, float shares1Without) const;
+    // The frontier's subtree bounds once i is decided (with j or Unmatched).
+    void frontierAfter(int i, int j, float *frontier) const;
     void makeChildren();
     void associate(int i, int j, Choice choice = Choice::Plain);
     // Builds the partner tables from the chain of paths, and drops them
@@ -125,8 +126,7 @@ private:
     float m_shares1 = 0;
     float m_shares2 = 0;
     // The frontier's subtree bounds in both weightings.
-    float m_half = 0;
-    float m_full = 0;
+    float m_frontier[PathExpander::Weightings] = {};
     // The prices of the undecided second-tree nodes.
     float m_prices = 0;
     // The next few children not pushed yet, cheapest first; made again

@@ -89,8 +89,11 @@ PathExpander::PathExpander(const WorkflowTree &tree1, const WorkflowTree &tree2,
     // The subtree bounds take a table of a float per pair for each weighting.
     if (quint64(count1()) * quint64(count2() + 2) <= MaxBoundEntries) {
         m_bounds[Half] = SubtreeBounds(m_parent1, m_parent2, matrix, 0.5f, matrix.costsUnmatchedNode());
-        m_bounds[Full]
-            = SubtreeBounds(m_parent1, m_parent2, matrix, 1.0f, 2 * matrix.costsUnmatchedNode(), PriceRounds);
+        m_bounds[Full] = SubtreeBounds(m_parent1, m_parent2, matrix, 1.0f, 2 * matrix.costsUnmatchedNode());
+        // A round takes a few passes over the table: large trees get fewer.
+        const quint64 entries = quint64(count1()) * quint64(count2() + 2);
+        const int rounds = int(std::min<quint64>(PriceRounds, MaxPriceWork / std::max<quint64>(entries, 1)));
+        m_bounds[Priced] = SubtreeBounds(m_parent1, m_parent2, matrix, 1.0f, 2 * matrix.costsUnmatchedNode(), rounds);
     }
 
     const float bothUnmatched = 2 * matrix.costsUnmatchedNode();
@@ -306,7 +309,7 @@ float PathExpander::frontierChange(Weighting weighting, int i, int j, const std:
 }
 
 float PathExpander::heuristicCosts(
-    float sum1, float sum2, int count1, int count2, float half, float full, float prices) const
+    float sum1, float sum2, int count1, int count2, const float *frontier, float prices) const
 {
     // Every node pays at least its share, whether paired or unmatched. And
     // with m pairs, the nodes of one tree pay their pairs plus 15 for each
@@ -317,8 +320,8 @@ float PathExpander::heuristicCosts(
     const float both = sum1 + sum2;
     const float fromFirst = 2 * sum1 + unmatched * float(count2 - count1);
     const float fromSecond = 2 * sum2 + unmatched * float(count1 - count2);
-    const float subtreesHalf = half + sum2;
-    const float subtreesFull = full + unmatched * float(count2 - count1) - prices;
+    const float subtreesHalf = frontier[Half] + sum2;
+    const float subtreesFull = std::max(frontier[Full], frontier[Priced] - prices) + unmatched * float(count2 - count1);
     return std::max({ both, fromFirst, fromSecond, subtreesHalf, subtreesFull, 0.0f });
 }
 

@@ -32,10 +32,12 @@ public:
     // tree or a walk up that runs in a circle.
     static constexpr int AboveRoot = -1;
     static constexpr int NoAncestor = -2;
-    // Larger trees go without subtree bounds (two tables of floats).
+    // Larger trees go without subtree bounds (three tables of floats).
     static constexpr quint64 MaxBoundEntries = 2 * 1024 * 1024;
-    // Subgradient rounds spent on the prices of the full subtree bounds.
+    // Subgradient rounds spent on the prices of the full subtree bounds, at
+    // most as many as keep rounds times table entries within MaxPriceWork.
     static constexpr int PriceRounds = 60;
+    static constexpr quint64 MaxPriceWork = 24 * 1024 * 1024;
 
     PathExpander(const WorkflowTree &tree1, const WorkflowTree &tree2, const CostMatrix &matrix);
 
@@ -95,19 +97,23 @@ public:
     // are decided, in two weightings: Half (half of each pair's cost, so the
     // second tree's shares can be added) and Full (the whole pair cost,
     // unmatched 30 for the node and the one more the other tree then has).
-    enum Weighting { Half, Full };
+    // Priced is Full with prices (see SubtreeBounds): it is the tighter
+    // bound where many steps look alike, but the prices suit the whole
+    // trees and may fit a partial matching worse than none, so both count.
+    enum Weighting { Half, Full, Priced };
+    static constexpr int Weightings = 3;
     float frontierStart(Weighting weighting) const;
     // How deciding i (with partner j, or Unmatched) changes the sum.
     float frontierChange(Weighting weighting, int i, int j, const std::vector<int> &partner1) const;
     // The price the full subtree bounds charge for pairing with j; the
     // prices of the undecided second-tree nodes are taken off their sum.
-    float price(int j) const { return m_bounds[Full].price(j); }
-    float priceStart() const { return m_bounds[Full].priceSum(); }
+    float price(int j) const { return m_bounds[Priced].price(j); }
+    float priceStart() const { return m_bounds[Priced].priceSum(); }
     // The bound from the shares of the undecided nodes (sum1 over the first
     // tree's count1 nodes, sum2 over the second's count2) and from the
     // subtree bounds of the frontier (half and full, with the prices of the
     // undecided second-tree nodes).
-    float heuristicCosts(float sum1, float sum2, int count1, int count2, float half, float full, float prices) const;
+    float heuristicCosts(float sum1, float sum2, int count1, int count2, const float *frontier, float prices) const;
 
 private:
     // The nearest ancestor that is not unmatched: an index, AboveRoot, or
@@ -130,7 +136,7 @@ private:
     // Per first-tree node, the last position in the decision order of the
     // node itself and of every node whose walk up passes it.
     std::vector<int> m_lastPosition;
-    SubtreeBounds m_bounds[2];
+    SubtreeBounds m_bounds[Weightings];
     std::vector<std::vector<int>> m_children1;
     std::vector<std::vector<Candidate>> m_cheap1;
     std::vector<std::vector<Candidate>> m_cheap2;
