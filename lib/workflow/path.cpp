@@ -55,6 +55,7 @@ Path::Path(const Path &other)
     , m_decidedLater(other.m_decidedLater)
     , m_paidInAdvance(other.m_paidInAdvance)
     , m_decided(other.m_decided)
+    , m_duplicate(other.m_duplicate)
     , m_undecided2(other.m_undecided2)
     , m_costs(other.m_costs)
     , m_shares1(other.m_shares1)
@@ -66,14 +67,19 @@ Path::Path(const Path &other)
 
 Path::~Path() = default;
 
-bool Path::isGoal() const
+bool Path::isFinished() const
 {
     return !m_expander || m_decided == m_expander->count1();
 }
 
+bool Path::isGoal() const
+{
+    return isFinished() && !m_duplicate;
+}
+
 float Path::estimate() const
 {
-    if (isGoal())
+    if (isFinished())
         return m_costs;
     return m_costs
         + m_expander->heuristicCosts(
@@ -186,7 +192,7 @@ void Path::makeChildren()
     std::vector<int> undecided;
     const auto add = [&](int j) {
         undecided.clear();
-        const bool split = m_visited && !last && j >= 0
+        const bool split = !last && j >= 0
             && m_expander->penaltyStatus(i, j, m_partner1, m_partner2, &undecided) == PathExpander::Penalty::Open
             && !undecided.empty() && undecided.size() <= MaxKeptUnmatched;
         const float bound = last ? 0 : estimateBelow(i, j, shares1Without);
@@ -252,7 +258,7 @@ void Path::makeChildren()
 
 void Path::expand(PriorityQueue<QSharedPointer<Path>> &queue, const QSharedPointer<Path> &self)
 {
-    if (isGoal())
+    if (isFinished())
         return;
     buildTables();
     if (m_children.empty())
@@ -263,12 +269,12 @@ void Path::expand(PriorityQueue<QSharedPointer<Path>> &queue, const QSharedPoint
     ++m_pushedChildren;
     auto child = QSharedPointer<Path>::create(*this);
     child->associate(m_expander->decisionOrder()[size_t(m_decided)], next.partner, next.choice);
-    const bool merged = m_visited && !child->isGoal()
+    const bool merged = m_visited && !child->isFinished()
         && !m_visited->admit(
             m_expander->stateKey(child->m_decided, child->m_partner1, child->m_partner2, child->m_decidedLater),
             child->m_costs);
     // Settling put-off penalties may have raised the child's estimate.
-    if (!merged)
+    if (!merged && !child->m_duplicate)
         queue.push(child, toPriority(std::max(next.estimate, child->estimate())), child->m_decided);
     child->dropTables();
 
@@ -312,7 +318,7 @@ Path::Decision::~Decision()
 
 void Path::dropTables() const
 {
-    if (isGoal())
+    if (isFinished())
         return;
     std::vector<int>().swap(m_partner1);
     std::vector<int>().swap(m_partner2);
@@ -408,9 +414,12 @@ void Path::finish()
         if (m_expander->parentChanged(i, m_partner1, m_partner2))
             m_costs += m_expander->matrix().costsWrongParent();
     }
+    // A pair that paid its penalty in advance stands for the matchings
+    // where one of the nodes it waited on is matched; the others are the
+    // ones its twin that kept them unmatched reaches.
     for (int i : m_paidInAdvance) {
         if (!m_expander->parentChanged(i, m_partner1, m_partner2))
-            m_costs -= m_expander->matrix().costsWrongParent();
+            m_duplicate = true;
     }
 }
 
@@ -446,7 +455,7 @@ QHash<int, int> Path::assoc2() const
 
 bool Path::parentChanged(int node, TreeId tree) const
 {
-    if (!m_expander || !isGoal())
+    if (!m_expander || !isFinished())
         return false;
     buildTables();
     int i = m_expander->matrix().index1(node);

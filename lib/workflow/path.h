@@ -33,9 +33,8 @@ class Path
 public:
     // Every node undecided. The expander must outlive the path; without one
     // the path cannot grow.
-    // With visited, children in a state that a path reached before at no
-    // more cost are dropped: the search then finds the cheapest matching
-    // only, not every matching.
+    // With visited, children in a state that enough paths reached before
+    // at no more cost are dropped (see VisitedStates).
     explicit Path(const PathExpander *expander, VisitedStates *visited = nullptr);
     // Copies the matching (the other path's tables must be built), not the
     // children made so far.
@@ -46,6 +45,7 @@ public:
     // Pushes the next child (self is this path, to be pushed again while
     // more children are left).
     void expand(PriorityQueue<QSharedPointer<Path>> &queue, const QSharedPointer<Path> &self);
+    // Every node decided, and not a matching that another path stands for.
     bool isGoal() const;
     // The number of first-tree nodes decided.
     int depth() const { return m_decided; }
@@ -65,11 +65,11 @@ public:
     QString toString() const;
 
 private:
-    // How a pair whose parent penalty is still open is decided. Searching
-    // for the cheapest matching only, such a pair is split in two: the
-    // second-tree nodes it depends on stay unmatched and it pays nothing,
-    // or it pays the penalty now (refunded at the goal should they all stay
-    // unmatched after all). Either way the search sees the cost at once.
+    // How a pair whose parent penalty is still open because it waits on a
+    // few second-tree nodes is decided: it is split in two, those nodes stay
+    // unmatched and it pays nothing, or it pays the penalty now and one of
+    // them must be matched (a goal where none is, is the other twin's and
+    // is dropped). Either way the search sees the cost at once.
     enum class Choice : char { Plain, KeepUnmatched, PayPenalty };
     struct Child
     {
@@ -99,6 +99,7 @@ private:
     void keepUnmatched(int j);
     void settlePenalties();
     void finish();
+    bool isFinished() const;
 
     const PathExpander *m_expander;
     VisitedStates *m_visited;
@@ -118,9 +119,11 @@ private:
     mutable std::vector<int> m_partner2;
     // First-tree nodes whose parent penalty is decided at the goal.
     std::vector<int> m_decidedLater;
-    // First-tree nodes that paid an open penalty in advance.
+    // First-tree nodes that paid an open penalty in advance: one of the
+    // nodes it waited on must end up matched.
     std::vector<int> m_paidInAdvance;
     int m_decided = 0;
+    bool m_duplicate = false;
     int m_undecided2 = 0;
     float m_costs = 0;
     float m_shares1 = 0;

@@ -43,12 +43,11 @@ QList<TraxoDiffResult> TraxoDiff::findBestMatches(int n)
 
     const CostMatrix matrix(m_tree1, m_tree2, *m_costs);
     const PathExpander expander(m_tree1, m_tree2, matrix);
-    // Only the cheapest matching is asked for: paths that reach a state
-    // already reached more cheaply are dropped.
-    VisitedStates visited;
+    // Paths that reach a state already reached at no more cost by n others
+    // are dropped.
+    VisitedStates visited(n);
     Dijkstra<Path> search(m_maxQueuedPaths);
-    const QList<QSharedPointer<Path>> paths
-        = search.findPaths(QSharedPointer<Path>::create(&expander, n == 1 ? &visited : nullptr), n);
+    const QList<QSharedPointer<Path>> paths = search.findPaths(QSharedPointer<Path>::create(&expander, &visited), n);
     m_expandedPaths = search.expandedPaths();
     qCDebug(lcWorkflow) << visited.size() << "states reached";
     m_limitReached = search.limitReached();

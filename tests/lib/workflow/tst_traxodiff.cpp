@@ -86,9 +86,9 @@ float matchingCosts(const WorkflowTree &tree1, const WorkflowTree &tree2, const 
     return sum;
 }
 
-// The cost of the cheapest matching, by trying every one: matchingCosts on
-// position tables instead of hashes, fast enough for thousands of trees.
-float cheapestMatchingCosts(const WorkflowTree &tree1, const WorkflowTree &tree2)
+// The cost of every matching, cheapest first: matchingCosts on position
+// tables instead of hashes, fast enough for thousands of trees.
+std::vector<float> allMatchingCosts(const WorkflowTree &tree1, const WorkflowTree &tree2)
 {
     const WorkflowstepCosts costs;
     const QList<int> ids1 = tree1.nodeIds();
@@ -116,7 +116,7 @@ float cheapestMatchingCosts(const WorkflowTree &tree1, const WorkflowTree &tree2
             ancestor = parents[size_t(ancestor)];
         return ancestor;
     };
-    float cheapest = std::numeric_limits<float>::max();
+    std::vector<float> all;
     std::function<void(int)> choose = [&](int a) {
         if (a == n1) {
             float sum = 0;
@@ -133,7 +133,7 @@ float cheapestMatchingCosts(const WorkflowTree &tree1, const WorkflowTree &tree2
             }
             for (int y = 0; y < n2; ++y)
                 sum += partner2[size_t(y)] < 0 ? 15 : 0;
-            cheapest = std::min(cheapest, sum);
+            all.push_back(sum);
             return;
         }
         choose(a + 1);
@@ -147,7 +147,13 @@ float cheapestMatchingCosts(const WorkflowTree &tree1, const WorkflowTree &tree2
         }
     };
     choose(0);
-    return cheapest;
+    std::sort(all.begin(), all.end());
+    return all;
+}
+
+float cheapestMatchingCosts(const WorkflowTree &tree1, const WorkflowTree &tree2)
+{
+    return allMatchingCosts(tree1, tree2).front();
 }
 
 // Every complete matching, each as first-tree node -> partner (with -1 -> -1).
@@ -319,6 +325,8 @@ private slots:
     void findBestMatch();
     void findBestMatchesListsEveryMatchingCheapestFirst_data();
     void findBestMatchesListsEveryMatchingCheapestFirst();
+    void findBestMatchesGivesTheCheapestCosts_data();
+    void findBestMatchesGivesTheCheapestCosts();
     void firstResultIsTheCheapestMatching_data();
     void firstResultIsTheCheapestMatching();
     void longReRunsFinishWithinTheBound_data();
@@ -446,6 +454,46 @@ void tst_TraxoDiff::findBestMatchesListsEveryMatchingCheapestFirst()
         found.append(result.assoc1);
     }
     QCOMPARE(diff.findBestMatches(1).size(), 1);
+}
+
+void tst_TraxoDiff::findBestMatchesGivesTheCheapestCosts_data()
+{
+    QTest::addColumn<int>("asked");
+    QTest::addColumn<bool>("lookAlike");
+
+    for (int asked : { 2, 3, 8 }) {
+        QTest::addRow("%d results of random trees and edited copies", asked) << asked << false;
+        QTest::addRow("%d results of look-alike trees and edited copies", asked) << asked << true;
+    }
+}
+
+void tst_TraxoDiff::findBestMatchesGivesTheCheapestCosts()
+{
+    QFETCH(int, asked);
+    QFETCH(bool, lookAlike);
+
+    // Paths that reach one state are merged and open penalties split for
+    // several results too: the costs must still be the cheapest ones, each
+    // matching found once.
+    QRandomGenerator random(quint32(asked * 31 + (lookAlike ? 7 : 0)));
+    const auto generate = lookAlike ? lookAlikeTree : randomTree;
+    for (int round = 0; round < 300; ++round) {
+        const QString tree1 = generate(random, 1 + random.bounded(5));
+        const QString tree2 = editedTree(random, tree1);
+        TraxoDiff diff(makeTree(tree1), makeTree(tree2, lookAlike ? QStringLiteral("other") : QString()), &m_costs);
+        const std::vector<float> all = allMatchingCosts(diff.tree1(), diff.tree2());
+        const QList<TraxoDiffResult> results = diff.findBestMatches(asked);
+        const QByteArray trees = (tree1 + QStringLiteral(" | ") + tree2).toUtf8();
+        QVERIFY2(results.size() == std::min<qsizetype>(asked, qsizetype(all.size())), trees.constData());
+        QList<QHash<int, int>> found;
+        for (int i = 0; i < results.size(); ++i) {
+            const TraxoDiffResult &result = results.at(i);
+            QVERIFY2(result.costs == all[size_t(i)], trees.constData());
+            QVERIFY2(matchingCosts(diff.tree1(), diff.tree2(), result.assoc1) == result.costs, trees.constData());
+            QVERIFY2(!found.contains(result.assoc1), trees.constData());
+            found.append(result.assoc1);
+        }
+    }
 }
 
 void tst_TraxoDiff::firstResultIsTheCheapestMatching_data()
