@@ -2,6 +2,7 @@
 
 #include "container/containerlock.h"
 #include "container/containermarkers.h"
+#include "container/filecopy.h"
 #include "container/md5hash.h"
 #include "container/traxoparser.h"
 
@@ -22,6 +23,7 @@
 
 #ifdef Q_OS_LINUX
 #include <fcntl.h>
+#include <sys/stat.h>
 #endif
 
 namespace traxo {
@@ -190,11 +192,33 @@ struct ContainerWriter::Piece
 namespace {
 
 constexpr qint64 ChunkSize = 4 << 20;
-// Data that is only hashed, scanned and copied goes in pieces that stay in
-// the processor's cache from the read to the write: reading and hashing in
+// Data that is only hashed and scanned goes in pieces that stay in the
+// processor's cache from the read through the MD5: reading and hashing in
 // 64 KiB pieces takes about a fifth less time than in 256 KiB pieces.
 constexpr qint64 CacheChunkSize = 64 << 10;
 constexpr qint64 DeflateOutputSize = 1 << 20;
+
+// The size and times of an open regular file: one written to meanwhile has
+// other times even where its size stayed. Pipes change with every write, so
+// they get none.
+QByteArray fileStamp(int handle)
+{
+#ifdef Q_OS_LINUX
+    struct stat info = {};
+    if (::fstat(handle, &info) != 0)
+        return QByteArrayLiteral("?");
+    if (!S_ISREG(info.st_mode))
+        return {};
+    QByteArray stamp;
+    for (const qint64 value : { qint64(info.st_size), qint64(info.st_mtim.tv_sec), qint64(info.st_mtim.tv_nsec),
+             qint64(info.st_ctim.tv_sec), qint64(info.st_ctim.tv_nsec) })
+        stamp += QByteArray::number(value) + ' ';
+    return stamp;
+#else
+    Q_UNUSED(handle);
+    return {};
+#endif
+}
 
 ContainerWriter::StoredFile storedFile(const ContainerWriter::File &file)
 {
@@ -425,13 +449,18 @@ bool ContainerWriter::streamFile(Target &target, qint64 at, const File &file, Pi
         return fail(QStringLiteral("cannot read \"%1\": %2").arg(file.sourcePath, source.errorString()));
 
     bool flate = file.compression == Flate;
+    bool again = false;
     QByteArray input(ChunkSize, Qt::Uninitialized);
     QByteArray output(DeflateOutputSize, Qt::Uninitialized);
     for (;;) {
         const qint64 dataStart = at + width;
         if (!writeAt(target.file, at, placeholder) || !target.file.seek(dataStart))
             return false;
-        source.seek(0);
+        // Stored compressed after all, the file is read again from its start,
+        // which a pipe cannot do.
+        if (again && (source.isSequential() || !source.seek(0)))
+            return fail(QStringLiteral("cannot read \"%1\" again to store it compressed").arg(file.sourcePath));
+        const QByteArray stampBefore = fileStamp(source.handle());
         Md5Hash md5file;
         Md5Hash md5cfile;
         z_stream stream = {};
@@ -468,7 +497,6 @@ bool ContainerWriter::streamFile(Target &target, qint64 at, const File &file, Pi
             } while (stream.avail_out == 0 || (flush == Z_FINISH && result != Z_STREAM_END));
             return true;
         };
-        const qint64 readSize = flate ? ChunkSize : CacheChunkSize;
 #ifdef Q_OS_LINUX
         // Stored as it is, the data's size is known: reserving its blocks at
         // once spares the file system a reservation per page. Past the end of
@@ -477,35 +505,72 @@ bool ContainerWriter::streamFile(Target &target, qint64 at, const File &file, Pi
         if (!flate && file.sourceSize > 0)
             ::fallocate(target.file.handle(), FALLOC_FL_KEEP_SIZE, off_t(dataStart), off_t(file.sourceSize + 1));
 #endif
-        for (;;) {
-            const qint64 count = source.read(input.data(), readSize);
-            if (count < 0)
-                return fail(QStringLiteral("cannot read \"%1\": %2").arg(file.sourcePath, source.errorString()));
-            if (count == 0)
-                break;
-            filesize += count;
-            const QByteArrayView chunk(input.constData(), count);
-            if (flate) {
+        if (flate) {
+            for (;;) {
+                const qint64 count = source.read(input.data(), ChunkSize);
+                if (count < 0)
+                    return fail(QStringLiteral("cannot read \"%1\": %2").arg(file.sourcePath, source.errorString()));
+                if (count == 0)
+                    break;
+                filesize += count;
                 // The checksum of the content runs beside the compression,
                 // which takes most of the time.
+                const QByteArrayView chunk(input.constData(), count);
                 std::thread hashing([&] { md5file.addData(chunk); });
                 const bool ok = deflateChunk(chunk.data(), count, Z_NO_FLUSH);
                 hashing.join();
                 if (!ok)
                     return false;
-                continue;
             }
-            md5file.addData(chunk);
-            // Data stored as it is must hold nothing a reader could take for
-            // a marker, not even across two chunks.
-            const QByteArray seam = carry + chunk.first(qMin<qint64>(count, 16)).toByteArray();
-            if (holdsMarkerText(chunk) || holdsMarkerText(seam)) {
-                restartFlate = true;
-                break;
+        } else {
+            // Copied as it is, the two checksums are the slow part. A
+            // regular file is copied into the container by a second thread
+            // (in the kernel where it can) while this one reads, hashes and
+            // scans it in pieces that stay in the core's cache; both read the
+            // same bytes unless the file changes, which its times then tell.
+            FileCopy copy;
+            std::thread copying;
+            if (copy.start(source.handle(), target.file.handle(), dataStart))
+                copying = std::thread([&copy] { copy.run(); });
+            const auto stopCopying = qScopeGuard([&] {
+                copy.stop();
+                if (copying.joinable())
+                    copying.join();
+            });
+            for (;;) {
+                const qint64 count = source.read(input.data(), CacheChunkSize);
+                if (count < 0)
+                    return fail(QStringLiteral("cannot read \"%1\": %2").arg(file.sourcePath, source.errorString()));
+                if (count == 0 || copy.failed())
+                    break;
+                filesize += count;
+                const QByteArrayView chunk(input.constData(), count);
+                md5file.addData(chunk);
+                // Data stored as it is must hold nothing a reader could take
+                // for a marker, not even across two chunks.
+                const QByteArray seam = carry + chunk.first(qMin<qint64>(count, 16)).toByteArray();
+                if (holdsMarkerText(chunk) || holdsMarkerText(seam)) {
+                    restartFlate = true;
+                    break;
+                }
+                carry = chunk.last(qMin<qint64>(count, 12)).toByteArray();
+                if (copying.joinable())
+                    stored += count;
+                else if (!writeOut(chunk.data(), count))
+                    return false;
             }
-            carry = chunk.last(qMin<qint64>(count, 12)).toByteArray();
-            if (!writeOut(chunk.data(), count))
-                return false;
+            if (!restartFlate && copying.joinable()) {
+                copying.join();
+                if (copy.error() != 0) {
+                    return fail(QStringLiteral("cannot copy \"%1\" into \"%2\": %3")
+                                    .arg(file.sourcePath, target.path, qt_error_string(copy.error())));
+                }
+                if (copy.copied() != filesize)
+                    return fail(
+                        QStringLiteral("cannot read \"%1\" whole: it changed while being read").arg(file.sourcePath));
+                if (!target.file.seek(dataStart + stored))
+                    return fail(QStringLiteral("cannot write \"%1\": %2").arg(target.path, target.file.errorString()));
+            }
         }
         if (restartFlate) {
             emitLog(QStringLiteral("\"%1\" holds container marker text and is stored compressed, so that it cannot "
@@ -515,11 +580,12 @@ bool ContainerWriter::streamFile(Target &target, qint64 at, const File &file, Pi
             flate = true;
             if (!target.file.resize(at + width))
                 return fail(QStringLiteral("cannot write \"%1\": %2").arg(target.path, target.file.errorString()));
+            again = true;
             continue;
         }
         if (flate && !deflateChunk(nullptr, 0, Z_FINISH))
             return false;
-        if (file.sourceSize >= 0 && filesize != file.sourceSize)
+        if ((file.sourceSize >= 0 && filesize != file.sourceSize) || fileStamp(source.handle()) != stampBefore)
             return fail(QStringLiteral("cannot read \"%1\" whole: it changed while being read").arg(file.sourcePath));
         if (!writeOut("\n", 1))
             return false;

@@ -3,12 +3,19 @@
 #include "container/traxoparser.h"
 
 #include "containerbuilder.h"
+#include "containercheck.h"
 #include "testcommon.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
+#include <thread>
+
+#include <fcntl.h>
 #include <unistd.h>
 
 using namespace traxo;
@@ -32,6 +39,10 @@ private slots:
     void appendAfterMissingLineFeed();
     void blockLayout();
     void chainsToTheNewestSection();
+    void streamedFileKeepsItsBytes_data();
+    void streamedFileKeepsItsBytes();
+    void sourceChangedWhileReadIsRefused_data();
+    void sourceChangedWhileReadIsRefused();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -216,6 +227,150 @@ void tst_ContainerWriter::chainsToTheNewestSection()
     QCOMPARE(parser.getSectionlessFiles().at(0).filename, QStringLiteral("loose"));
     QCOMPARE(newest.position - newest.left,
         oldest.position - oldest.left + oldest.size + parser.getFile(1)->taglen + parser.getFile(1)->blocksize + 1);
+}
+
+namespace {
+
+QByteArray randomBytes(qsizetype size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator random { quint32(size) };
+    random.fillRange(reinterpret_cast<quint32 *>(bytes.data()), size / 4);
+    return bytes;
+}
+
+QByteArray withMarkerTextAt(QByteArray bytes, qsizetype at)
+{
+    return bytes.replace(at, 13, "%<--! $TRAXO_");
+}
+
+} // namespace
+
+void tst_ContainerWriter::streamedFileKeepsItsBytes_data()
+{
+    // The data of a file stored as it is is copied by a second thread while
+    // this one hashes and scans it; a pipe, which cannot be read twice, is
+    // copied by the reading thread.
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("from"); // "pipe", a folder, or empty for the container's
+    QTest::addColumn<QString>("stored"); // compression, or empty when refused
+
+    const QByteArray large = randomBytes((9 << 20) + 5);
+    QTest::addRow("several copying steps, as it is") << large << QString() << "none";
+    QTest::addRow("marker text far behind the copy") << withMarkerTextAt(large, (6 << 20) + 3) << QString() << "flate";
+    QTest::addRow("marker text across two read pieces")
+        << withMarkerTextAt(large, (64 << 10) - 5) << QString() << "flate";
+    QTest::addRow("marker text in the last bytes")
+        << withMarkerTextAt(large, large.size() - 13) << QString() << "flate";
+    QTest::addRow("empty file") << QByteArray() << QString() << "none";
+    QTest::addRow("a pipe, as it is") << randomBytes(60000) << "pipe"
+                                      << "none";
+    QTest::addRow("a pipe with marker text cannot be read again")
+        << withMarkerTextAt(randomBytes(60000), 100) << "pipe" << QString();
+}
+
+void tst_ContainerWriter::streamedFileKeepsItsBytes()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, from);
+    QFETCH(QString, stored);
+    const bool pipe = from == QLatin1String("pipe");
+    const QString file = path(QStringLiteral("streamed.traxo"));
+    QVERIFY(testcommon::buildContainer(file, {}));
+    const QByteArray before = testcommon::readFile(file);
+    ContainerWriter::File source = embeddedFile(QStringLiteral("data.bin"), QByteArray(), ContainerWriter::None);
+    int ends[2] = { -1, -1 };
+    std::unique_ptr<QTemporaryDir> elsewhere;
+    if (pipe) {
+        // The content fits the pipe's buffer, so no thread needs to feed it.
+        QCOMPARE(::pipe(ends), 0);
+        QCOMPARE(::write(ends[1], content.constData(), size_t(content.size())), ssize_t(content.size()));
+        ::close(ends[1]);
+        source.sourcePath = QStringLiteral("/proc/self/fd/%1").arg(ends[0]);
+    } else {
+        elsewhere = std::make_unique<QTemporaryDir>(
+            from.isEmpty() ? path(QStringLiteral("source")) : from + QStringLiteral("/tst_containerwriter"));
+        if (!elsewhere->isValid())
+            QSKIP("no such folder to read from");
+        source.sourcePath = elsewhere->filePath(QStringLiteral("data.bin"));
+        QVERIFY(testcommon::writeFile(source.sourcePath, content));
+        source.sourceSize = content.size();
+    }
+    ContainerWriter writer;
+    const bool appended = writer.appendSection(file, testcommon::containerSection(QStringLiteral("one"), { source }));
+    if (pipe)
+        ::close(ends[0]);
+    if (stored.isEmpty()) {
+        QVERIFY(!appended);
+        QVERIFY(writer.errorString().contains(QStringLiteral("cannot read")));
+        QCOMPARE(testcommon::readFile(file), before);
+        return;
+    }
+    QVERIFY2(appended, qPrintable(writer.errorString()));
+    const testcommon::ContainerCheck check = testcommon::checkContainer(file);
+    QCOMPARE(check.invalid, 0);
+    QCOMPARE(check.files, 2);
+    TraxoParser parser(ParseStrict);
+    QVERIFY(parser.open(file));
+    QCOMPARE(parser.getFile(0)->compression, stored);
+    QCOMPARE(parser.getFile(0)->md5file,
+        QString::fromLatin1(QCryptographicHash::hash(content, QCryptographicHash::Md5).toHex()));
+    QCOMPARE(*parser.getFileContent(0), content);
+}
+
+void tst_ContainerWriter::sourceChangedWhileReadIsRefused_data()
+{
+    QTest::addColumn<qint64>("announced"); // size given beside the path, relative to the real one
+    QTest::addColumn<bool>("rewritten"); // written to by another thread while it is read
+    QTest::addColumn<int>("compression");
+
+    QTest::addRow("shorter than announced") << qint64(1) << false << int(ContainerWriter::None);
+    QTest::addRow("longer than announced") << qint64(-1) << false << int(ContainerWriter::None);
+    QTest::addRow("rewritten in place, as it is") << qint64(0) << true << int(ContainerWriter::None);
+    QTest::addRow("rewritten in place, compressed") << qint64(0) << true << int(ContainerWriter::Flate);
+}
+
+void tst_ContainerWriter::sourceChangedWhileReadIsRefused()
+{
+    QFETCH(qint64, announced);
+    QFETCH(bool, rewritten);
+    QFETCH(int, compression);
+    const QString file = path(QStringLiteral("changed.traxo"));
+    QVERIFY(testcommon::buildContainer(file, {}));
+    const QByteArray before = testcommon::readFile(file);
+    const QByteArray content = randomBytes(16 << 20);
+    ContainerWriter::File source
+        = embeddedFile(QStringLiteral("data.bin"), QByteArray(), ContainerWriter::Compression(compression));
+    source.sourcePath = path(QStringLiteral("data.bin"));
+    source.sourceSize = content.size() + announced;
+    QVERIFY(testcommon::writeFile(source.sourcePath, content));
+
+    // The same size all along: only the file's times tell the change.
+    std::atomic<bool> done { false };
+    std::atomic<int> writes { 0 };
+    std::thread rewriting;
+    if (rewritten) {
+        const int handle = ::open(QFile::encodeName(source.sourcePath).constData(), O_WRONLY);
+        QVERIFY(handle >= 0);
+        rewriting = std::thread([&done, &writes, handle] {
+            for (char byte = 0; !done; ++byte) {
+                if (::pwrite(handle, &byte, 1, 1000) == 1)
+                    ++writes;
+            }
+            ::close(handle);
+        });
+        while (writes == 0)
+            std::this_thread::yield();
+    }
+    ContainerWriter writer;
+    const bool appended = writer.appendSection(file, testcommon::containerSection(QStringLiteral("one"), { source }));
+    done = true;
+    if (rewriting.joinable())
+        rewriting.join();
+    QVERIFY(!appended);
+    QVERIFY2(
+        writer.errorString().contains(QStringLiteral("changed while being read")), qPrintable(writer.errorString()));
+    QCOMPARE(testcommon::readFile(file), before);
 }
 
 QTEST_GUILESS_MAIN(tst_ContainerWriter)
