@@ -523,14 +523,24 @@ bool ContainerWriter::streamFile(Target &target, qint64 at, const File &file, Pi
                     return false;
             }
         } else {
-            // Copied as it is, the two checksums are the slow part. A
-            // regular file is copied into the container by a second thread
-            // (in the kernel where it can) while this one reads, hashes and
-            // scans it in pieces that stay in the core's cache; both read the
-            // same bytes unless the file changes, which its times then tell.
+            // Copied as it is, the two checksums are the slow part: this
+            // thread only reads and hashes a regular file, in pieces that stay
+            // in the core's cache, while a second one copies it into the
+            // container and scans it for marker text. Both read the same
+            // bytes unless the file changes, which its times then tell.
             FileCopy copy;
             std::thread copying;
-            if (copy.start(source.handle(), target.file.handle(), dataStart))
+            const auto holdsMarker = [&carry](QByteArrayView piece) {
+                // Data stored as it is must hold nothing a reader could take
+                // for a marker, not even across two pieces.
+                const QByteArray seam = carry + piece.first(qMin<qsizetype>(piece.size(), 16)).toByteArray();
+                if (holdsMarkerText(piece) || holdsMarkerText(seam))
+                    return true;
+                carry = piece.last(qMin<qsizetype>(piece.size(), 12)).toByteArray();
+                return false;
+            };
+            if (copy.start(source.handle(), target.file.handle(), dataStart,
+                    [&holdsMarker](QByteArrayView piece) { return !holdsMarker(piece); }))
                 copying = std::thread([&copy] { copy.run(); });
             const auto stopCopying = qScopeGuard([&] {
                 copy.stop();
@@ -541,34 +551,33 @@ bool ContainerWriter::streamFile(Target &target, qint64 at, const File &file, Pi
                 const qint64 count = source.read(input.data(), CacheChunkSize);
                 if (count < 0)
                     return fail(QStringLiteral("cannot read \"%1\": %2").arg(file.sourcePath, source.errorString()));
-                if (count == 0 || copy.failed())
+                if (count == 0 || copy.ended())
                     break;
                 filesize += count;
                 const QByteArrayView chunk(input.constData(), count);
                 md5file.addData(chunk);
-                // Data stored as it is must hold nothing a reader could take
-                // for a marker, not even across two chunks.
-                const QByteArray seam = carry + chunk.first(qMin<qint64>(count, 16)).toByteArray();
-                if (holdsMarkerText(chunk) || holdsMarkerText(seam)) {
+                if (copying.joinable()) {
+                    stored += count;
+                    continue;
+                }
+                if (holdsMarker(chunk)) {
                     restartFlate = true;
                     break;
                 }
-                carry = chunk.last(qMin<qint64>(count, 12)).toByteArray();
-                if (copying.joinable())
-                    stored += count;
-                else if (!writeOut(chunk.data(), count))
+                if (!writeOut(chunk.data(), count))
                     return false;
             }
-            if (!restartFlate && copying.joinable()) {
+            if (copying.joinable()) {
                 copying.join();
+                restartFlate = copy.refused();
                 if (copy.error() != 0) {
                     return fail(QStringLiteral("cannot copy \"%1\" into \"%2\": %3")
                                     .arg(file.sourcePath, target.path, qt_error_string(copy.error())));
                 }
-                if (copy.copied() != filesize)
+                if (!restartFlate && copy.copied() != filesize)
                     return fail(
                         QStringLiteral("cannot read \"%1\" whole: it changed while being read").arg(file.sourcePath));
-                if (!target.file.seek(dataStart + stored))
+                if (!restartFlate && !target.file.seek(dataStart + stored))
                     return fail(QStringLiteral("cannot write \"%1\": %2").arg(target.path, target.file.errorString()));
             }
         }
