@@ -86,7 +86,7 @@ float Path::estimate() const
             m_shares1, m_shares2, m_expander->count1() - m_decided, m_undecided2, m_frontier, m_prices);
 }
 
-void Path::shareChanges(int i, int j, float *change1, float *change2)
+void Path::shareChanges(int i, int j, float *change1, float *change2, PathExpander::Stops *stops, ShareCache *cache)
 {
     // Only these shares can change: nodes that could pair cheaply with i or
     // j lose a candidate, and i's children learn their ancestor's partner.
@@ -110,18 +110,70 @@ void Path::shareChanges(int i, int j, float *change1, float *change2)
             affected2.append(other.index);
     }
 
-    float d1 = -m_expander->share1(i, m_partner1, m_partner2);
-    float d2 = j >= 0 ? -m_expander->share2(j, m_partner1) : 0;
-    for (int node : affected1)
-        d1 -= m_expander->share1(node, m_partner1, m_partner2);
-    for (int node : affected2)
-        d2 -= m_expander->share2(node, m_partner1);
+    // The shares before, from the cache when there is one; with it, a share
+    // whose pair stays possible at its cost is known not to change.
+    const auto before1 = [&](int node) {
+        if (!cache)
+            return m_expander->share1(node, m_partner1, m_partner2, stops);
+        if (!cache->known1[size_t(node)]) {
+            cache->share1[size_t(node)]
+                = m_expander->share1(node, m_partner1, m_partner2, stops, &cache->witness1[size_t(node)]);
+            cache->known1[size_t(node)] = 1;
+        }
+        return cache->share1[size_t(node)];
+    };
+    const auto before2 = [&](int node) {
+        if (!cache)
+            return m_expander->share2(node, m_partner1);
+        if (!cache->known2[size_t(node)]) {
+            cache->share2[size_t(node)] = m_expander->share2(node, m_partner1, &cache->witness2[size_t(node)]);
+            cache->known2[size_t(node)] = 1;
+        }
+        return cache->share2[size_t(node)];
+    };
+    const auto kept1 = [&](int node) {
+        if (!cache || m_expander->parent1(node) == i)
+            return false;
+        const int witness = cache->witness1[size_t(node)];
+        if (witness < 0 || j < 0)
+            return true;
+        if (witness == j || !stops || !stops->isValid())
+            return false;
+        // Matching j may put it between the witness and its stop.
+        stops->taken = j;
+        const bool same = m_expander->stopOf(witness, *stops) == stops->stop[size_t(witness)];
+        stops->taken = -1;
+        return same;
+    };
+
+    float d1 = -before1(i);
+    float d2 = j >= 0 ? -before2(j) : 0;
+    QVarLengthArray<int, 16> again1;
+    QVarLengthArray<int, 16> again2;
+    for (int node : affected1) {
+        const float share = before1(node);
+        if (!kept1(node)) {
+            d1 -= share;
+            again1.append(node);
+        }
+    }
+    for (int node : affected2) {
+        const float share = before2(node);
+        if (!cache || cache->witness2[size_t(node)] == i) {
+            d2 -= share;
+            again2.append(node);
+        }
+    }
     m_partner1[size_t(i)] = j;
     if (j >= 0)
         m_partner2[size_t(j)] = i;
-    for (int node : affected1)
-        d1 += m_expander->share1(node, m_partner1, m_partner2);
-    for (int node : affected2)
+    if (stops)
+        stops->taken = j;
+    for (int node : again1)
+        d1 += m_expander->share1(node, m_partner1, m_partner2, stops);
+    if (stops)
+        stops->taken = -1;
+    for (int node : again2)
         d2 += m_expander->share2(node, m_partner1);
     m_partner1[size_t(i)] = PathExpander::Undecided;
     if (j >= 0)
@@ -130,7 +182,7 @@ void Path::shareChanges(int i, int j, float *change1, float *change2)
     *change2 = d2;
 }
 
-float Path::childEstimate(int j, bool *decidedLater)
+float Path::childEstimate(int j, bool *decidedLater, PathExpander::Stops *stops, ShareCache *cache)
 {
     const int i = m_expander->decisionOrder()[size_t(m_decided)];
     if (m_decided + 1 == m_expander->count1()) {
@@ -140,10 +192,10 @@ float Path::childEstimate(int j, bool *decidedLater)
         *decidedLater = !child.m_decidedLater.empty() && child.m_decidedLater.back() == i;
         return child.m_costs;
     }
-    const float costs = m_costs + m_expander->associationCosts(i, j, m_partner1, m_partner2, decidedLater);
+    const float costs = m_costs + m_expander->associationCosts(i, j, m_partner1, m_partner2, decidedLater, stops);
     float change1 = 0;
     float change2 = 0;
-    shareChanges(i, j, &change1, &change2);
+    shareChanges(i, j, &change1, &change2, stops, cache);
     float frontier[PathExpander::Weightings];
     frontierAfter(i, j, frontier);
     return costs
@@ -157,13 +209,13 @@ void Path::frontierAfter(int i, int j, float *frontier) const
         frontier[w] = m_frontier[w] + m_expander->frontierChange(PathExpander::Weighting(w), i, j, m_partner1);
 }
 
-float Path::estimateBelow(int i, int j, float shares1Without) const
+float Path::estimateBelow(int i, int j, float shares1Without, const PathExpander::Stops &stops) const
 {
     // The shares of nodes other than i and j only grow when i is decided,
     // so leaving them as they are gives at most the estimate childEstimate
     // works out, for every way of deciding the pair.
     bool later = false;
-    const float costs = m_costs + m_expander->associationCosts(i, j, m_partner1, m_partner2, &later);
+    const float costs = m_costs + m_expander->associationCosts(i, j, m_partner1, m_partner2, &later, &stops);
     float frontier[PathExpander::Weightings];
     frontierAfter(i, j, frontier);
     const float shares2 = m_shares2 - (j >= 0 ? m_expander->share2(j, m_partner1) : 0);
@@ -188,14 +240,24 @@ void Path::makeChildren()
     // them.
     std::vector<Child> children;
     children.reserve(size_t(m_undecided2) + 1);
-    const float shares1Without = m_shares1 - m_expander->share1(i, m_partner1, m_partner2);
+    PathExpander::Stops stops;
+    m_expander->fillStops(m_partner2, &stops);
+    ShareCache cache;
+    cache.share1.resize(size_t(m_expander->count1()));
+    cache.witness1.resize(size_t(m_expander->count1()));
+    cache.known1.assign(size_t(m_expander->count1()), 0);
+    cache.share2.resize(size_t(m_expander->count2()));
+    cache.witness2.resize(size_t(m_expander->count2()));
+    cache.known2.assign(size_t(m_expander->count2()), 0);
+    const float shares1Without = m_shares1 - m_expander->share1(i, m_partner1, m_partner2, &stops);
     std::vector<int> undecided;
     const auto add = [&](int j) {
         undecided.clear();
         const bool split = !last && j >= 0
+            && m_expander->penaltyStatus(i, j, m_partner1, m_partner2, nullptr, &stops) == PathExpander::Penalty::Open
             && m_expander->penaltyStatus(i, j, m_partner1, m_partner2, &undecided) == PathExpander::Penalty::Open
             && !undecided.empty() && undecided.size() <= MaxKeptUnmatched;
-        const float bound = last ? 0 : estimateBelow(i, j, shares1Without);
+        const float bound = last ? 0 : estimateBelow(i, j, shares1Without, stops);
         if (split) {
             children.push_back({ bound, false, Choice::KeepUnmatched, j });
             children.push_back({ bound, false, Choice::PayPenalty, j });
@@ -211,9 +273,9 @@ void Path::makeChildren()
     for (size_t position = 0; position < children.size(); ++position)
         children[position].position = int(position);
 
-    const auto evaluate = [this, i](Child &child) {
+    const auto evaluate = [this, i, &stops, &cache](Child &child) {
         if (child.choice == Choice::Plain) {
-            child.estimate = childEstimate(child.partner, &child.decidedLater);
+            child.estimate = childEstimate(child.partner, &child.decidedLater, &stops, &cache);
         } else {
             Path copy(*this);
             copy.associate(i, child.partner, child.choice);
@@ -268,7 +330,9 @@ void Path::expand(PriorityQueue<QSharedPointer<Path>> &queue, const QSharedPoint
     m_children.erase(m_children.begin());
     ++m_pushedChildren;
     auto child = QSharedPointer<Path>::create(*this);
-    child->associate(m_expander->decisionOrder()[size_t(m_decided)], next.partner, next.choice);
+    PathExpander::Stops stops;
+    m_expander->fillStops(m_partner2, &stops);
+    child->associate(m_expander->decisionOrder()[size_t(m_decided)], next.partner, next.choice, &stops);
     const bool merged = m_visited && !child->isFinished()
         && !m_visited->admit(
             m_expander->stateKey(child->m_decided, child->m_partner1, child->m_partner2, child->m_decidedLater),
@@ -324,7 +388,7 @@ void Path::dropTables() const
     std::vector<int>().swap(m_partner2);
 }
 
-void Path::associate(int i, int j, Choice choice)
+void Path::associate(int i, int j, Choice choice, PathExpander::Stops *stops)
 {
     auto decision = std::make_shared<Decision>();
     decision->previous = std::move(m_decisions);
@@ -346,7 +410,7 @@ void Path::associate(int i, int j, Choice choice)
     frontierAfter(i, j, m_frontier);
     float change1 = 0;
     float change2 = 0;
-    shareChanges(i, j, &change1, &change2);
+    shareChanges(i, j, &change1, &change2, stops);
     m_shares1 += change1;
     m_shares2 += change2;
     m_partner1[size_t(i)] = j;

@@ -83,15 +83,30 @@ private:
 
     // The change of the two share sums when i is paired with j (or left
     // unmatched for j < 0); tries the decision on this path and undoes it.
-    void shareChanges(int i, int j, float *change1, float *change2);
-    float childEstimate(int j, bool *decidedLater);
+    // The shares of this path's nodes and the pairs that give them, worked
+    // out once for all children made at a time.
+    struct ShareCache
+    {
+        std::vector<float> share1;
+        std::vector<float> share2;
+        std::vector<int> witness1;
+        std::vector<int> witness2;
+        std::vector<char> known1;
+        std::vector<char> known2;
+    };
+    // Stops and cache, when given, are those of this path's tables.
+    void shareChanges(int i, int j, float *change1, float *change2, PathExpander::Stops *stops = nullptr,
+        ShareCache *cache = nullptr);
+    float childEstimate(int j, bool *decidedLater, PathExpander::Stops *stops = nullptr, ShareCache *cache = nullptr);
     // At most the estimate of any child that pairs i with j (or leaves it
     // unmatched), given the share sum of the first tree without i.
-    float estimateBelow(int i, int j, float shares1Without) const;
+    float estimateBelow(int i, int j, float shares1Without, const PathExpander::Stops &stops) const;
     // The frontier's subtree bounds once i is decided (with j or Unmatched).
     void frontierAfter(int i, int j, float *frontier) const;
     void makeChildren();
-    void associate(int i, int j, Choice choice = Choice::Plain);
+    // Stops, when given, are those of the tables before the pair: nodes
+    // kept unmatched on the way leave them as they are.
+    void associate(int i, int j, Choice choice = Choice::Plain, PathExpander::Stops *stops = nullptr);
     // Builds the partner tables from the chain of paths, and drops them
     // again (not at the goal, whose tables are its result).
     void buildTables() const;

@@ -86,6 +86,39 @@ PathExpander::PathExpander(const WorkflowTree &tree1, const WorkflowTree &tree2,
         }
     }
 
+    // Parents first and subtree intervals, for the stop tables.
+    std::vector<std::vector<int>> children2(m_parent2.size());
+    std::vector<int> stack;
+    for (int j = 0; j < count2(); ++j) {
+        const int parent = m_parent2[size_t(j)];
+        if (parent >= 0)
+            children2[size_t(parent)].push_back(j);
+        else
+            stack.push_back(j);
+    }
+    m_enter2.assign(m_parent2.size(), 0);
+    m_leave2.assign(m_parent2.size(), 0);
+    int clock = 0;
+    // Entries of -1 - j close the subtree of j.
+    while (!stack.empty()) {
+        const int node = stack.back();
+        stack.pop_back();
+        if (node < 0) {
+            m_leave2[size_t(-1 - node)] = clock;
+            continue;
+        }
+        m_enter2[size_t(node)] = clock++;
+        m_order2.push_back(node);
+        stack.push_back(-1 - node);
+        for (int child : children2[size_t(node)])
+            stack.push_back(child);
+    }
+    if (m_order2.size() != m_parent2.size()) {
+        m_order2.clear();
+        m_enter2.clear();
+        m_leave2.clear();
+    }
+
     // The subtree bounds take a table of a float per pair for each weighting.
     if (quint64(count1()) * quint64(count2() + 2) <= MaxBoundEntries) {
         m_bounds[Half] = SubtreeBounds(m_parent1, m_parent2, matrix, 0.5f, matrix.costsUnmatchedNode());
@@ -115,19 +148,51 @@ PathExpander::PathExpander(const WorkflowTree &tree1, const WorkflowTree &tree2,
         std::stable_sort(list.begin(), list.end(), cheaper);
 }
 
-float PathExpander::associationCosts(
-    int i, int j, const std::vector<int> &partner1, const std::vector<int> &partner2, bool *decidedLater) const
+void PathExpander::fillStops(const std::vector<int> &partner2, Stops *stops) const
+{
+    stops->taken = -1;
+    stops->stop.resize(m_order2.size());
+    stops->undecided.resize(m_order2.size());
+    // Depth-first order puts parents first.
+    for (int j : m_order2) {
+        const int parent = m_parent2[size_t(j)];
+        if (parent < 0 || partner2[size_t(parent)] >= 0) {
+            stops->stop[size_t(j)] = parent;
+            stops->undecided[size_t(j)] = 0;
+        } else {
+            stops->stop[size_t(j)] = stops->stop[size_t(parent)];
+            stops->undecided[size_t(j)]
+                = stops->undecided[size_t(parent)] + (partner2[size_t(parent)] == Undecided ? 1 : 0);
+        }
+    }
+}
+
+int PathExpander::stopOf(int j, const Stops &stops) const
+{
+    const int stop = stops.stop[size_t(j)];
+    const int taken = stops.taken;
+    // The node taken since is the nearest when it lies between j and its stop.
+    const auto above = [this](int a, int b) {
+        return m_enter2[size_t(a)] < m_enter2[size_t(b)] && m_leave2[size_t(b)] <= m_leave2[size_t(a)];
+    };
+    if (taken >= 0 && taken != j && above(taken, j) && (stop < 0 || above(stop, taken)))
+        return taken;
+    return stop;
+}
+
+float PathExpander::associationCosts(int i, int j, const std::vector<int> &partner1, const std::vector<int> &partner2,
+    bool *decidedLater, const Stops *stops) const
 {
     *decidedLater = false;
     if (j < 0)
         return m_matrix.costsUnmatchedNode();
-    const Penalty penalty = penaltyStatus(i, j, partner1, partner2);
+    const Penalty penalty = penaltyStatus(i, j, partner1, partner2, nullptr, stops);
     *decidedLater = penalty == Penalty::Open;
     return m_matrix.costsAt(i, j) + (penalty == Penalty::Certain ? m_matrix.costsWrongParent() : 0);
 }
 
 PathExpander::Penalty PathExpander::penaltyStatus(int i, int j, const std::vector<int> &partner1,
-    const std::vector<int> &partner2, std::vector<int> *undecidedOnTheWay) const
+    const std::vector<int> &partner2, std::vector<int> *undecidedOnTheWay, const Stops *stops) const
 {
     // q: the partner of i's nearest matched ancestor, known once every
     // ancestor on the way up is decided.
@@ -149,6 +214,11 @@ PathExpander::Penalty PathExpander::penaltyStatus(int i, int j, const std::vecto
     }
     if (q == NoAncestor)
         return Penalty::Open;
+    if (stops && stops->isValid() && !undecidedOnTheWay && stops->taken < 0) {
+        if (stopOf(j, *stops) != q)
+            return Penalty::Certain;
+        return stops->undecided[size_t(j)] > 0 ? Penalty::Open : Penalty::None;
+    }
 
     // Walking up from j, q must come before any other matched node, and the
     // nodes passed must stay unmatched. An undecided node passed can only
@@ -237,12 +307,15 @@ int PathExpander::ancestorPartner(int i, const std::vector<int> &partner1) const
     return NoPartner;
 }
 
-bool PathExpander::penaltyCertain(int q, int j, const std::vector<int> &partner2) const
+bool PathExpander::penaltyCertain(int q, int j, const std::vector<int> &partner2, const Stops *stops) const
 {
     if (q == NoPartner)
         return true;
     if (q == AnyPartner)
         return false;
+    // q is matched (or the roots' parent), so it must be j's stop.
+    if (stops && stops->isValid())
+        return stopOf(j, *stops) != q;
     // j's nearest matched ancestor can only be q when q is an ancestor of j
     // and nothing between them is matched.
     int ancestor = m_parent2[size_t(j)];
@@ -257,28 +330,40 @@ bool PathExpander::penaltyCertain(int q, int j, const std::vector<int> &partner2
     return false;
 }
 
-float PathExpander::share1(int i, const std::vector<int> &partner1, const std::vector<int> &partner2) const
+float PathExpander::share1(
+    int i, const std::vector<int> &partner1, const std::vector<int> &partner2, const Stops *stops, int *witness) const
 {
     const int q = ancestorPartner(i, partner1);
     const float penalty = m_matrix.costsWrongParent();
     float best = m_matrix.costsUnmatchedNode();
+    int bestIndex = -1;
     for (const Candidate &candidate : m_cheap1[size_t(i)]) {
         if (candidate.costs / 2 >= best)
             break;
         if (partner2[size_t(candidate.index)] != Undecided)
             continue;
-        const float costs = candidate.costs + (penaltyCertain(q, candidate.index, partner2) ? penalty : 0);
-        best = std::min(best, costs / 2);
+        const float costs = candidate.costs + (penaltyCertain(q, candidate.index, partner2, stops) ? penalty : 0);
+        if (costs / 2 < best) {
+            best = costs / 2;
+            bestIndex = candidate.index;
+        }
     }
+    if (witness)
+        *witness = bestIndex;
     return best;
 }
 
-float PathExpander::share2(int j, const std::vector<int> &partner1) const
+float PathExpander::share2(int j, const std::vector<int> &partner1, int *witness) const
 {
     for (const Candidate &candidate : m_cheap2[size_t(j)]) {
-        if (partner1[size_t(candidate.index)] == Undecided)
+        if (partner1[size_t(candidate.index)] == Undecided) {
+            if (witness)
+                *witness = candidate.index;
             return candidate.costs / 2;
+        }
     }
+    if (witness)
+        *witness = -1;
     return m_matrix.costsUnmatchedNode();
 }
 

@@ -48,11 +48,28 @@ public:
     // before children, so that most parent penalties are known at once.
     const std::vector<int> &decisionOrder() const { return m_order; }
 
+    // Per second-tree node, its nearest matched ancestor (an index,
+    // AboveRoot or NoAncestor) and how many undecided nodes lie between, for
+    // one partner table: making a path's children asks for these again and
+    // again, and the walks up the second tree would dominate. `taken` is a
+    // node matched since the tables were made (-1 for none). Empty when the
+    // second tree's parents run in a circle: the walks are taken then.
+    struct Stops
+    {
+        std::vector<int> stop;
+        std::vector<int> undecided;
+        int taken = -1;
+        bool isValid() const { return !stop.empty(); }
+    };
+    void fillStops(const std::vector<int> &partner2, Stops *stops) const;
+    // The nearest matched ancestor of j from the stop tables.
+    int stopOf(int j, const Stops &stops) const;
+
     // What pairing i with j (Unmatched for none) adds now, and whether the
     // pair's parent penalty must wait because nodes it depends on are not
-    // decided yet.
-    float associationCosts(
-        int i, int j, const std::vector<int> &partner1, const std::vector<int> &partner2, bool *decidedLater) const;
+    // decided yet. Stops, when given, must be made from partner2.
+    float associationCosts(int i, int j, const std::vector<int> &partner1, const std::vector<int> &partner2,
+        bool *decidedLater, const Stops *stops = nullptr) const;
     // Whether the pair i, j pays the parent penalty whatever is decided
     // later (Certain), never pays it (None), or that is still Open. When it
     // is open only because second-tree nodes between j and its possible
@@ -61,7 +78,7 @@ public:
     // stay unmatched.
     enum class Penalty { None, Certain, Open };
     Penalty penaltyStatus(int i, int j, const std::vector<int> &partner1, const std::vector<int> &partner2,
-        std::vector<int> *undecidedOnTheWay = nullptr) const;
+        std::vector<int> *undecidedOnTheWay = nullptr, const Stops *stops = nullptr) const;
     // At the goal: whether the nearest matched ancestors of first-tree node
     // i and of its partner are not partners; false for an unmatched i.
     bool parentChanged(int i, const std::vector<int> &partner1, const std::vector<int> &partner2) const;
@@ -80,9 +97,14 @@ public:
     // cost of staying unmatched. A first-tree node whose ancestors are all
     // decided also counts the parent penalty that a pair must pay, because
     // no matched ancestor of its partner can be the partner of its own.
-    float share1(int i, const std::vector<int> &partner1, const std::vector<int> &partner2) const;
-    float share2(int j, const std::vector<int> &partner1) const;
+    // witness, when given, receives the node whose pair gives the share
+    // (-1 when it is the cost of staying unmatched): deciding other nodes
+    // can only raise the share while that pair stays possible at its cost.
+    float share1(int i, const std::vector<int> &partner1, const std::vector<int> &partner2,
+        const Stops *stops = nullptr, int *witness = nullptr) const;
+    float share2(int j, const std::vector<int> &partner1, int *witness = nullptr) const;
     const std::vector<int> &children1(int i) const { return m_children1[size_t(i)]; }
+    int parent1(int i) const { return m_parent1[size_t(i)]; }
     struct Candidate
     {
         float costs;
@@ -127,12 +149,17 @@ private:
     int ancestorPartner(int i, const std::vector<int> &partner1) const;
     // Whether pairing a node whose ancestor's partner is q with j pays the
     // parent penalty whatever is decided later.
-    bool penaltyCertain(int q, int j, const std::vector<int> &partner2) const;
+    bool penaltyCertain(int q, int j, const std::vector<int> &partner2, const Stops *stops) const;
 
     const CostMatrix &m_matrix;
     std::vector<int> m_parent1;
     std::vector<int> m_parent2;
     std::vector<int> m_order;
+    // The second tree's nodes parents first, and the interval of each
+    // node's subtree in a depth-first walk; empty for a circle.
+    std::vector<int> m_order2;
+    std::vector<int> m_enter2;
+    std::vector<int> m_leave2;
     // Per first-tree node, the last position in the decision order of the
     // node itself and of every node whose walk up passes it.
     std::vector<int> m_lastPosition;

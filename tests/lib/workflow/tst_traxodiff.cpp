@@ -338,6 +338,7 @@ private slots:
     void subtreeBoundsNeverExceedTheCheapestMatching();
     void pricesRaiseTheRootBound_data();
     void pricesRaiseTheRootBound();
+    void stopTablesAgreeWithTheWalks();
     void bigInputStopsAtTheBound_data();
     void bigInputStopsAtTheBound();
     void withoutCostsReportsAnError();
@@ -730,6 +731,57 @@ void tst_TraxoDiff::pricesRaiseTheRootBound()
         for (int j = 0; j < second.count(); ++j)
             prices += bounds.price(j);
         QCOMPARE(bounds.priceSum(), prices);
+    }
+}
+
+void tst_TraxoDiff::stopTablesAgreeWithTheWalks()
+{
+    // Partial matchings of random trees, decided in the search's order:
+    // the penalties and shares read from the stop tables must be those the
+    // walks up the second tree give, before and after one more pair.
+    QRandomGenerator random(8675);
+    for (int round = 0; round < 300; ++round) {
+        const WorkflowTree first = makeTree(lookAlikeTree(random, 1 + random.bounded(8)));
+        const WorkflowTree second = makeTree(lookAlikeTree(random, 1 + random.bounded(8)), QStringLiteral("other"));
+        const CostMatrix matrix(first, second, m_costs);
+        const PathExpander expander(first, second, matrix);
+        std::vector<int> partner1(size_t(first.count()), PathExpander::Undecided);
+        std::vector<int> partner2(size_t(second.count()), PathExpander::Undecided);
+        const int decided = random.bounded(first.count());
+        for (int position = 0; position < decided; ++position) {
+            const int i = expander.decisionOrder()[size_t(position)];
+            const int j = random.bounded(second.count() + 1) - 1;
+            if (j >= 0 && partner2[size_t(j)] == PathExpander::Undecided) {
+                partner1[size_t(i)] = j;
+                partner2[size_t(j)] = i;
+            } else {
+                partner1[size_t(i)] = PathExpander::Unmatched;
+            }
+        }
+        for (int j = 0; j < second.count(); ++j) {
+            if (partner2[size_t(j)] == PathExpander::Undecided && random.bounded(4) == 0)
+                partner2[size_t(j)] = PathExpander::Unmatched;
+        }
+        PathExpander::Stops stops;
+        expander.fillStops(partner2, &stops);
+        QVERIFY(stops.isValid());
+        const int next = expander.decisionOrder()[size_t(decided)];
+        for (int j = 0; j < second.count(); ++j) {
+            if (partner2[size_t(j)] != PathExpander::Undecided)
+                continue;
+            QCOMPARE(expander.penaltyStatus(next, j, partner1, partner2, nullptr, &stops),
+                expander.penaltyStatus(next, j, partner1, partner2));
+            partner1[size_t(next)] = j;
+            partner2[size_t(j)] = next;
+            stops.taken = j;
+            for (int i = 0; i < first.count(); ++i) {
+                if (partner1[size_t(i)] == PathExpander::Undecided)
+                    QCOMPARE(expander.share1(i, partner1, partner2, &stops), expander.share1(i, partner1, partner2));
+            }
+            stops.taken = -1;
+            partner1[size_t(next)] = PathExpander::Undecided;
+            partner2[size_t(j)] = PathExpander::Undecided;
+        }
     }
 }
 
