@@ -265,9 +265,16 @@ void Path::makeChildren()
             children.push_back({ bound, false, Choice::Plain, j });
         }
     };
+    // Searching for the cheapest matching only, of twin leaves only the
+    // first still free is tried: the others give matchings of equal cost.
+    const bool twinsOnce = m_visited && m_visited->capacity() == 1;
     for (int j = 0; j < m_expander->count2(); ++j) {
-        if (m_partner2[size_t(j)] == PathExpander::Undecided)
-            add(j);
+        if (m_partner2[size_t(j)] != PathExpander::Undecided)
+            continue;
+        const int twin = m_expander->twinBefore2(j);
+        if (twinsOnce && twin >= 0 && m_partner2[size_t(twin)] == PathExpander::Undecided)
+            continue;
+        add(j);
     }
     add(PathExpander::Unmatched);
     for (size_t position = 0; position < children.size(); ++position)

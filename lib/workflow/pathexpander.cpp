@@ -6,6 +6,8 @@
 #include <QQueue>
 
 #include <algorithm>
+#include <cstring>
+#include <unordered_map>
 
 namespace traxo {
 
@@ -127,6 +129,39 @@ PathExpander::PathExpander(const WorkflowTree &tree1, const WorkflowTree &tree2,
         const quint64 entries = quint64(count1()) * quint64(count2() + 2);
         const int rounds = int(std::min<quint64>(PriceRounds, MaxPriceWork / std::max<quint64>(entries, 1)));
         m_bounds[Priced] = SubtreeBounds(m_parent1, m_parent2, matrix, 1.0f, 2 * matrix.costsUnmatchedNode(), rounds);
+    }
+
+    // Twin leaves: same parent, same column of costs; found by a digest of
+    // the column and confirmed entry by entry.
+    m_twinBefore2.assign(size_t(count2()), -1);
+    {
+        std::vector<char> leaf(size_t(count2()), 1);
+        for (int j = 0; j < count2(); ++j) {
+            if (m_parent2[size_t(j)] >= 0)
+                leaf[size_t(m_parent2[size_t(j)])] = 0;
+        }
+        std::unordered_map<quint64, int> lastWith;
+        for (int j = 0; j < count2(); ++j) {
+            if (!leaf[size_t(j)] || m_parent2[size_t(j)] == j)
+                continue;
+            quint64 digest = mix(quint64(qint64(m_parent2[size_t(j)]) + 3));
+            for (int i = 0; i < count1(); ++i) {
+                const float c = matrix.costsAt(i, j);
+                quint32 bits = 0;
+                std::memcpy(&bits, &c, sizeof bits);
+                digest = mix(digest ^ bits);
+            }
+            const auto found = lastWith.find(digest);
+            if (found != lastWith.end()) {
+                const int twin = found->second;
+                bool same = m_parent2[size_t(twin)] == m_parent2[size_t(j)];
+                for (int i = 0; same && i < count1(); ++i)
+                    same = matrix.costsAt(i, j) == matrix.costsAt(i, twin);
+                if (same)
+                    m_twinBefore2[size_t(j)] = twin;
+            }
+            lastWith[digest] = j;
+        }
     }
 
     const float bothUnmatched = 2 * matrix.costsUnmatchedNode();

@@ -104,6 +104,11 @@ public:
         const Stops *stops = nullptr, int *witness = nullptr) const;
     float share2(int j, const std::vector<int> &partner1, int *witness = nullptr) const;
     const std::vector<int> &children1(int i) const { return m_children1[size_t(i)]; }
+    // A second-tree leaf with a smaller index, the same parent and the same
+    // cost against every first-tree node, or -1. Such twins can trade
+    // partners without changing any cost, so a search for the cheapest
+    // matching only takes the first of them that is still free.
+    int twinBefore2(int j) const { return m_twinBefore2[size_t(j)]; }
     int parent1(int i) const { return m_parent1[size_t(i)]; }
     struct Candidate
     {
@@ -165,6 +170,7 @@ private:
     std::vector<int> m_lastPosition;
     SubtreeBounds m_bounds[Weightings];
     std::vector<std::vector<int>> m_children1;
+    std::vector<int> m_twinBefore2;
     std::vector<std::vector<Candidate>> m_cheap1;
     std::vector<std::vector<Candidate>> m_cheap2;
 };

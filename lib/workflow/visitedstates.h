@@ -37,6 +37,7 @@ public:
     // False when as many paths as the capacity in the same state cost no
     // more; otherwise records costs for the state and returns true.
     bool admit(const Key &key, float costs);
+    int capacity() const { return m_capacity; }
     qsizetype size() const { return qsizetype(m_capacity == 1 ? m_best.size() : m_several.size()); }
 
 private:
