@@ -226,10 +226,11 @@ float Path::estimateBelow(int i, int j, float shares1Without, const PathExpander
 
 void Path::makeChildren()
 {
-    // A pair that leaves many nodes unmatched is rarely worth it: it waits
-    // for the goal like any open penalty, so that making children stays
-    // cheap on long chains.
-    constexpr size_t MaxKeptUnmatched = 4;
+    // A pair that would leave more nodes unmatched is rarely worth it: it
+    // waits for the goal like any open penalty. Splitting matters where
+    // steps look alike (an unsplit open penalty hides a moved step's cost);
+    // the stop tables keep counting the nodes on the way cheap.
+    constexpr size_t MaxKeptUnmatched = 32;
     constexpr int kept = 8;
     const int i = m_expander->decisionOrder()[size_t(m_decided)];
     const bool last = m_decided + 1 == m_expander->count1();
@@ -253,8 +254,11 @@ void Path::makeChildren()
     std::vector<int> undecided;
     const auto add = [&](int j) {
         undecided.clear();
+        // The stop tables count the nodes on the way; only a short way is
+        // walked to list them.
         const bool split = !last && j >= 0
             && m_expander->penaltyStatus(i, j, m_partner1, m_partner2, nullptr, &stops) == PathExpander::Penalty::Open
+            && (!stops.isValid() || size_t(stops.undecided[size_t(j)]) <= MaxKeptUnmatched)
             && m_expander->penaltyStatus(i, j, m_partner1, m_partner2, &undecided) == PathExpander::Penalty::Open
             && !undecided.empty() && undecided.size() <= MaxKeptUnmatched;
         const float bound = last ? 0 : estimateBelow(i, j, shares1Without, stops);
