@@ -26,8 +26,11 @@ class Md5Hash;
 // history, and a write that fails cuts the file back to its old length.
 // Files streamed from disk are written behind a placeholder line that gets
 // their marker only once the whole section is on disk, so an unfinished tail
-// holds no marker at all. With a lock set, the old length is recorded in its
-// journal first, so that the next writer cuts back what a killed one left.
+// holds no marker at all. A regular file stored as it is is copied by a
+// thread of its own while the calling thread hashes it; a file that changes
+// while it is read is refused. With a lock set, the old length is recorded
+// in its journal first, so that the next writer cuts back what a killed one
+// left.
 // A PDF keeps ending with its trailer pointer ("startxref", offset, "%%EOF").
 class ContainerWriter : public LogSource
 {
