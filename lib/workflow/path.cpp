@@ -231,7 +231,9 @@ void Path::makeChildren()
     // steps look alike (an unsplit open penalty hides a moved step's cost);
     // the stop tables keep counting the nodes on the way cheap.
     constexpr size_t MaxKeptUnmatched = 32;
-    constexpr int kept = 8;
+    // A path that needed many children is likely to need many more: keep as
+    // many as were pushed already, so that making them again stays rare.
+    const int kept = std::min(std::max(8, m_pushedChildren), 256);
     const int i = m_expander->decisionOrder()[size_t(m_decided)];
     const bool last = m_decided + 1 == m_expander->count1();
 
@@ -289,7 +291,7 @@ void Path::makeChildren()
             child.estimate = childEstimate(child.partner, &child.decidedLater, &stops, &cache);
         } else {
             Path copy(*this);
-            copy.associate(i, child.partner, child.choice);
+            copy.associate(i, child.partner, child.choice, &stops);
             child.estimate = copy.estimate();
         }
     };
@@ -407,7 +409,7 @@ void Path::associate(int i, int j, Choice choice, PathExpander::Stops *stops)
     if (choice == Choice::KeepUnmatched) {
         m_expander->penaltyStatus(i, j, m_partner1, m_partner2, &decision->keptUnmatched);
         for (int node : decision->keptUnmatched)
-            keepUnmatched(node);
+            keepUnmatched(node, stops);
     }
     m_decisions = std::move(decision);
     bool later = false;
@@ -438,7 +440,7 @@ void Path::associate(int i, int j, Choice choice, PathExpander::Stops *stops)
     settlePenalties();
 }
 
-void Path::keepUnmatched(int j)
+void Path::keepUnmatched(int j, const PathExpander::Stops *stops)
 {
     // j leaves the second tree's undecided nodes: its share goes, and the
     // first-tree nodes that could pair cheaply with it may lose theirs.
@@ -447,13 +449,21 @@ void Path::keepUnmatched(int j)
         if (m_partner1[size_t(other.index)] == PathExpander::Undecided)
             affected1.append(other.index);
     }
+    // Only a share that j gives can change: no penalty does.
     float change1 = 0;
-    for (int node : affected1)
-        change1 -= m_expander->share1(node, m_partner1, m_partner2);
+    QVarLengthArray<int, 16> again;
+    for (int node : affected1) {
+        int witness = -1;
+        const float share = m_expander->share1(node, m_partner1, m_partner2, stops, &witness);
+        if (witness == j) {
+            change1 -= share;
+            again.append(node);
+        }
+    }
     m_shares2 -= m_expander->share2(j, m_partner1);
     m_partner2[size_t(j)] = PathExpander::Unmatched;
-    for (int node : affected1)
-        change1 += m_expander->share1(node, m_partner1, m_partner2);
+    for (int node : again)
+        change1 += m_expander->share1(node, m_partner1, m_partner2, stops);
     m_shares1 += change1;
     m_costs += m_expander->matrix().costsUnmatchedNode();
     m_prices -= m_expander->price(j);

@@ -111,7 +111,8 @@ private:
     // again (not at the goal, whose tables are its result).
     void buildTables() const;
     void dropTables() const;
-    void keepUnmatched(int j);
+    // An unmatched node leaves the stop tables as they are.
+    void keepUnmatched(int j, const PathExpander::Stops *stops = nullptr);
     void settlePenalties();
     void finish();
     bool isFinished() const;
