@@ -10,20 +10,6 @@
 
 namespace traxo {
 
-namespace {
-
-// Costs come from a subclass that may return anything: out-of-range or NaN
-// estimates must not reach the integer conversion.
-int toPriority(float estimate)
-{
-    constexpr float top = float(std::numeric_limits<int>::max() / 2);
-    if (!(estimate < top))
-        return int(top);
-    return estimate > -top ? int(estimate) : -int(top);
-}
-
-} // namespace
-
 Path::Path(const PathExpander *expander, VisitedStates *visited)
     : m_expander(expander)
     , m_visited(visited)
@@ -66,6 +52,11 @@ Path::Path(const Path &other)
 }
 
 Path::~Path() = default;
+
+int Path::toPriority(float estimate) const
+{
+    return m_expander ? m_expander->priority(estimate) : 0;
+}
 
 bool Path::isFinished() const
 {
@@ -298,7 +289,7 @@ void Path::makeChildren()
     m_childCount = int(children.size());
     const size_t needed = size_t(m_pushedChildren + kept);
     std::stable_sort(children.begin(), children.end(),
-        [](const Child &a, const Child &b) { return toPriority(a.estimate) < toPriority(b.estimate); });
+        [this](const Child &a, const Child &b) { return toPriority(a.estimate) < toPriority(b.estimate); });
     // The needed-th best priority among the children worked out so far.
     std::vector<int> best;
     size_t evaluated = 0;
@@ -318,7 +309,7 @@ void Path::makeChildren()
     // Among equal estimates a pair whose parents already agree goes first: a
     // put-off penalty may still come. The order is the same every time the
     // children are made, so the ones pushed already can be skipped.
-    std::sort(children.begin(), children.end(), [](const Child &a, const Child &b) {
+    std::sort(children.begin(), children.end(), [this](const Child &a, const Child &b) {
         const int pa = toPriority(a.estimate);
         const int pb = toPriority(b.estimate);
         if (pa != pb)

@@ -97,6 +97,7 @@ private:
     // Stops and cache, when given, are those of this path's tables.
     void shareChanges(int i, int j, float *change1, float *change2, PathExpander::Stops *stops = nullptr,
         ShareCache *cache = nullptr);
+    int toPriority(float estimate) const;
     float childEstimate(int j, bool *decidedLater, PathExpander::Stops *stops = nullptr, ShareCache *cache = nullptr);
     // At most the estimate of any child that pairs i with j (or leaves it
     // unmatched), given the share sum of the first tree without i.

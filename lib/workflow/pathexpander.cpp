@@ -6,7 +6,9 @@
 #include <QQueue>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <unordered_map>
 
 namespace traxo {
@@ -162,6 +164,13 @@ PathExpander::PathExpander(const WorkflowTree &tree1, const WorkflowTree &tree2,
             }
             lastWith[digest] = j;
         }
+    }
+
+    const auto whole = [](float value) { return std::isfinite(value) && std::floor(value) == value; };
+    m_wholeCosts = whole(matrix.costsUnmatchedNode()) && whole(matrix.costsWrongParent());
+    for (int i = 0; m_wholeCosts && i < count1(); ++i) {
+        for (int j = 0; m_wholeCosts && j < count2(); ++j)
+            m_wholeCosts = whole(matrix.costsAt(i, j));
     }
 
     const float bothUnmatched = 2 * matrix.costsUnmatchedNode();
@@ -426,6 +435,18 @@ float PathExpander::frontierChange(Weighting weighting, int i, int j, const std:
     for (int child : m_children1[size_t(i)])
         change += bounds.at(child, j >= 0 ? j : column);
     return change;
+}
+
+int PathExpander::priority(float estimate) const
+{
+    constexpr float top = float(std::numeric_limits<int>::max() / 2);
+    if (!(estimate < top))
+        return int(top);
+    if (!(estimate > -top))
+        return -int(top);
+    // Bounds are sums of halves and quarters of whole costs, exact in
+    // floats; the slack only guards against a sum that is not.
+    return m_wholeCosts ? int(std::ceil(estimate - 0.01f)) : int(estimate);
 }
 
 float PathExpander::heuristicCosts(

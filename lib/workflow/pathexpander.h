@@ -140,6 +140,11 @@ public:
     // tree's count1 nodes, sum2 over the second's count2) and from the
     // subtree bounds of the frontier (half and full, with the prices of the
     // undecided second-tree nodes).
+    // The queue priority of an estimate: rounded up when every cost is a
+    // whole number, since a matching then costs a whole number too and the
+    // halves and quarters of the bounds cannot be reached; rounded down
+    // otherwise. Out-of-range and NaN estimates from odd costs are clamped.
+    int priority(float estimate) const;
     float heuristicCosts(float sum1, float sum2, int count1, int count2, const float *frontier, float prices) const;
 
 private:
@@ -171,6 +176,7 @@ private:
     SubtreeBounds m_bounds[Weightings];
     std::vector<std::vector<int>> m_children1;
     std::vector<int> m_twinBefore2;
+    bool m_wholeCosts = false;
     std::vector<std::vector<Candidate>> m_cheap1;
     std::vector<std::vector<Candidate>> m_cheap2;
 };

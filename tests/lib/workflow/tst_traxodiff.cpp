@@ -60,9 +60,9 @@ int matchedAncestor(const WorkflowTree &tree, int node, const QHash<int, int> &a
 // What a complete matching costs, written from the rules rather than from
 // the search: pair costs, 15 per node without partner in either tree, 10 per
 // pair whose nearest matched ancestors are not partners.
-float matchingCosts(const WorkflowTree &tree1, const WorkflowTree &tree2, const QHash<int, int> &assoc1)
+float matchingCosts(const WorkflowTree &tree1, const WorkflowTree &tree2, const QHash<int, int> &assoc1,
+    const WorkflowstepCosts &costs = WorkflowstepCosts())
 {
-    const WorkflowstepCosts costs;
     QHash<int, int> assoc2;
     for (int y : tree2.nodeIds())
         assoc2.insert(y, NULL_NODE);
@@ -88,9 +88,9 @@ float matchingCosts(const WorkflowTree &tree1, const WorkflowTree &tree2, const 
 
 // The cost of every matching, cheapest first: matchingCosts on position
 // tables instead of hashes, fast enough for thousands of trees.
-std::vector<float> allMatchingCosts(const WorkflowTree &tree1, const WorkflowTree &tree2)
+std::vector<float> allMatchingCosts(
+    const WorkflowTree &tree1, const WorkflowTree &tree2, const WorkflowstepCosts &costs = WorkflowstepCosts())
 {
-    const WorkflowstepCosts costs;
     const QList<int> ids1 = tree1.nodeIds();
     const QList<int> ids2 = tree2.nodeIds();
     const int n1 = int(ids1.size());
@@ -151,10 +151,22 @@ std::vector<float> allMatchingCosts(const WorkflowTree &tree1, const WorkflowTre
     return all;
 }
 
-float cheapestMatchingCosts(const WorkflowTree &tree1, const WorkflowTree &tree2)
+float cheapestMatchingCosts(
+    const WorkflowTree &tree1, const WorkflowTree &tree2, const WorkflowstepCosts &costs = WorkflowstepCosts())
 {
-    return allMatchingCosts(tree1, tree2).front();
+    return allMatchingCosts(tree1, tree2, costs).front();
 }
+
+// Costs that are not whole numbers (three eighths of the usual ones, exact
+// in floats), so that queue priorities cannot be rounded up.
+class FractionalCosts : public WorkflowstepCosts
+{
+public:
+    float costs(const Workflowstep &a, const Workflowstep &b) const override
+    {
+        return WorkflowstepCosts::costs(a, b) * 0.375f;
+    }
+};
 
 // Every complete matching, each as first-tree node -> partner (with -1 -> -1).
 QList<QHash<int, int>> allMatchings(const WorkflowTree &tree1, const WorkflowTree &tree2)
@@ -338,6 +350,8 @@ private slots:
     void subtreeBoundsNeverExceedTheCheapestMatching();
     void pricesRaiseTheRootBound_data();
     void pricesRaiseTheRootBound();
+    void priorities_data();
+    void priorities();
     void stopTablesAgreeWithTheWalks();
     void bigInputStopsAtTheBound_data();
     void bigInputStopsAtTheBound();
@@ -501,31 +515,36 @@ void tst_TraxoDiff::firstResultIsTheCheapestMatching_data()
 {
     QTest::addColumn<bool>("edited");
     QTest::addColumn<bool>("lookAlike");
-    QTest::addRow("unrelated random trees") << false << false;
-    QTest::addRow("random trees and edited copies") << true << false;
-    QTest::addRow("look-alike trees and edited copies") << true << true;
-    QTest::addRow("unrelated look-alike trees") << false << true;
+    QTest::addColumn<bool>("fractional");
+    QTest::addRow("unrelated random trees") << false << false << false;
+    QTest::addRow("random trees and edited copies") << true << false << false;
+    QTest::addRow("look-alike trees and edited copies") << true << true << false;
+    QTest::addRow("unrelated look-alike trees") << false << true << false;
+    QTest::addRow("look-alike trees and edited copies, fractional costs") << true << true << true;
 }
 
 void tst_TraxoDiff::firstResultIsTheCheapestMatching()
 {
     QFETCH(bool, edited);
     QFETCH(bool, lookAlike);
+    QFETCH(bool, fractional);
 
     // Against every matching of thousands of small trees: the estimate must
     // never overestimate, or the first result stops being the cheapest.
     QRandomGenerator random(edited ? 2411 : 977);
+    const FractionalCosts fractionalCosts;
+    const WorkflowstepCosts &costs = fractional ? static_cast<const WorkflowstepCosts &>(fractionalCosts) : m_costs;
     const auto generate = lookAlike ? lookAlikeTree : randomTree;
     const QString otherRun = lookAlike ? QStringLiteral("another run") : QStringLiteral("description");
     for (int round = 0; round < 1000; ++round) {
         const QString tree1 = generate(random, lookAlike ? 1 + random.bounded(7) : random.bounded(6));
         const QString tree2 = edited ? editedTree(random, tree1) : generate(random, random.bounded(6));
-        TraxoDiff diff(makeTree(tree1), makeTree(tree2, otherRun), &m_costs);
-        const float cheapest = cheapestMatchingCosts(diff.tree1(), diff.tree2());
+        TraxoDiff diff(makeTree(tree1), makeTree(tree2, otherRun), &costs);
+        const float cheapest = cheapestMatchingCosts(diff.tree1(), diff.tree2(), costs);
         const TraxoDiffResult result = diff.findBestMatch();
         const QByteArray trees = (tree1 + QStringLiteral(" | ") + tree2).toUtf8();
         QVERIFY2(result.costs == cheapest, trees.constData());
-        QVERIFY2(matchingCosts(diff.tree1(), diff.tree2(), result.assoc1) == cheapest, trees.constData());
+        QVERIFY2(matchingCosts(diff.tree1(), diff.tree2(), result.assoc1, costs) == cheapest, trees.constData());
     }
 }
 
@@ -735,6 +754,35 @@ void tst_TraxoDiff::pricesRaiseTheRootBound()
             prices += bounds.price(j);
         QCOMPARE(bounds.priceSum(), prices);
     }
+}
+
+void tst_TraxoDiff::priorities_data()
+{
+    QTest::addColumn<bool>("fractional");
+    QTest::addColumn<float>("estimate");
+    QTest::addColumn<int>("priority");
+
+    // A matching of whole costs costs a whole number: a bound with a
+    // fraction is rounded up, one that is whole stays.
+    QTest::addRow("whole costs, a quarter above") << false << 3059.25f << 3060;
+    QTest::addRow("whole costs, a whole bound") << false << 3060.0f << 3060;
+    QTest::addRow("whole costs, a whole bound a hair high") << false << 3060.004f << 3060;
+    QTest::addRow("fractional costs round down") << true << 3059.75f << 3059;
+    QTest::addRow("not a number goes last") << false << std::numeric_limits<float>::quiet_NaN() << (1 << 30);
+}
+
+void tst_TraxoDiff::priorities()
+{
+    QFETCH(bool, fractional);
+    QFETCH(float, estimate);
+    QFETCH(int, priority);
+
+    const FractionalCosts fractionalCosts;
+    const WorkflowTree first = makeTree("A:- B:0");
+    const WorkflowTree second = makeTree("A:- C:0", QStringLiteral("other"));
+    const CostMatrix matrix(
+        first, second, fractional ? static_cast<const WorkflowstepCosts &>(fractionalCosts) : m_costs);
+    QCOMPARE(PathExpander(first, second, matrix).priority(estimate), priority);
 }
 
 void tst_TraxoDiff::stopTablesAgreeWithTheWalks()
