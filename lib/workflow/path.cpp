@@ -256,10 +256,10 @@ void Path::makeChildren()
             && !undecided.empty() && undecided.size() <= MaxKeptUnmatched;
         const float bound = last ? 0 : estimateBelow(i, j, shares1Without, stops);
         if (split) {
-            children.push_back({ bound, false, Choice::KeepUnmatched, j });
-            children.push_back({ bound, false, Choice::PayPenalty, j });
+            children.push_back({ bound, toPriority(bound), false, Choice::KeepUnmatched, j });
+            children.push_back({ bound, toPriority(bound), false, Choice::PayPenalty, j });
         } else {
-            children.push_back({ bound, false, Choice::Plain, j });
+            children.push_back({ bound, toPriority(bound), false, Choice::Plain, j });
         }
     };
     // Searching for the cheapest matching only, of twin leaves only the
@@ -277,28 +277,28 @@ void Path::makeChildren()
     for (size_t position = 0; position < children.size(); ++position)
         children[position].position = int(position);
 
-    const auto evaluate = [this, i, &stops, &cache](Child &child) {
-        if (child.choice == Choice::Plain) {
-            child.estimate = childEstimate(child.partner, &child.decidedLater, &stops, &cache);
-        } else {
-            Path copy(*this);
-            copy.associate(i, child.partner, child.choice, &stops);
-            child.estimate = copy.estimate();
-        }
+    // A split pair's twins cover some of the matchings of the unsplit pair,
+    // whose estimate is therefore a bound of theirs (plus the penalty for
+    // the twin that pays it); the exact estimate comes when one is pushed.
+    const auto evaluate = [this, &stops, &cache](Child &child) {
+        child.estimate = childEstimate(child.partner, &child.decidedLater, &stops, &cache);
+        if (child.choice == Choice::PayPenalty)
+            child.estimate += m_expander->matrix().costsWrongParent();
+        child.priority = toPriority(child.estimate);
     };
     m_childCount = int(children.size());
     const size_t needed = size_t(m_pushedChildren + kept);
-    std::stable_sort(children.begin(), children.end(),
-        [this](const Child &a, const Child &b) { return toPriority(a.estimate) < toPriority(b.estimate); });
+    std::stable_sort(
+        children.begin(), children.end(), [](const Child &a, const Child &b) { return a.priority < b.priority; });
     // The needed-th best priority among the children worked out so far.
     std::vector<int> best;
     size_t evaluated = 0;
     for (; evaluated < children.size(); ++evaluated) {
         Child &child = children[evaluated];
-        if (best.size() == needed && toPriority(child.estimate) > best.front())
+        if (best.size() == needed && child.priority > best.front())
             break;
         evaluate(child);
-        best.push_back(toPriority(child.estimate));
+        best.push_back(child.priority);
         std::push_heap(best.begin(), best.end());
         if (best.size() > needed) {
             std::pop_heap(best.begin(), best.end());
@@ -309,9 +309,9 @@ void Path::makeChildren()
     // Among equal estimates a pair whose parents already agree goes first: a
     // put-off penalty may still come. The order is the same every time the
     // children are made, so the ones pushed already can be skipped.
-    std::sort(children.begin(), children.end(), [this](const Child &a, const Child &b) {
-        const int pa = toPriority(a.estimate);
-        const int pb = toPriority(b.estimate);
+    std::sort(children.begin(), children.end(), [](const Child &a, const Child &b) {
+        const int pa = a.priority;
+        const int pb = b.priority;
         if (pa != pb)
             return pa < pb;
         if (a.decidedLater != b.decidedLater)

@@ -74,6 +74,7 @@ private:
     struct Child
     {
         float estimate;
+        int priority;
         bool decidedLater;
         Choice choice;
         int partner;
