@@ -320,7 +320,7 @@ int main(int argc, char **argv)
         std::fflush(stdout);
     }
     std::printf("goals: no row stops at the bound or reaches %.0f MB peak; re-runs reach their optimal cost, up to "
-                "%d steps under %.0f ms; branchy rows cost at most the reference\n",
+                "%d steps under %.0f ms; branchy and alike rows cost at most the reference\n",
         GoalMb, GoalSteps, GoalMs);
     return allMet ? 0 : 1;
 }
