@@ -33,6 +33,7 @@
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 extern char **environ;
 
@@ -142,7 +143,9 @@ bool writeFile(const QString &path, qint64 size, const std::function<void(QByteA
         if (file.write(chunk.constData(), qMin<qint64>(chunk.size(), size - written)) < 0)
             return false;
     }
-    return true;
+    // On disk before the runs start, so that the kernel writing it back does
+    // not take a core from the runs being timed.
+    return file.flush() && ::fsync(file.handle()) == 0;
 }
 
 int failures = 0;
