@@ -17,6 +17,8 @@
 #include "viewer/outlinetree.h"
 #include "viewer/untraxowindow.h"
 
+#include "benchtrees.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QDirIterator>
@@ -221,11 +223,6 @@ bool report(const char *what, const char *peer, double sizeMiB, const Watch &wat
     return met;
 }
 
-qint64 sizeFromEnvironment(const char *name, qint64 fallback)
-{
-    return qEnvironmentVariableIsSet(name) ? qMax(1, qEnvironmentVariableIntValue(name)) : fallback;
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -235,8 +232,8 @@ int main(int argc, char *argv[])
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     QApplication app(argc, argv);
 
-    const qint64 mib = sizeFromEnvironment("BENCH_VIEWER_MIB", 1024);
-    const qint64 flateMib = sizeFromEnvironment("BENCH_VIEWER_FLATE_MIB", 256);
+    const qint64 mib = benchtrees::envInt("BENCH_VIEWER_MIB", 1024);
+    const qint64 flateMib = benchtrees::envInt("BENCH_VIEWER_FLATE_MIB", 256);
     QTemporaryDir dir;
     const QString path = dir.filePath("large.traxo");
     const QString flatePath = dir.filePath("text.traxo");
