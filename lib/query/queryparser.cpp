@@ -3,8 +3,6 @@
 #include "query/querylogging.h"
 #include "query/querytypecheck.h"
 
-#include <QRegularExpression>
-
 #include <algorithm>
 #include <climits>
 
@@ -24,34 +22,8 @@ enum TokenPattern {
     Bracket,
 };
 
-// The token patterns in the order they are tried. Where a pattern could match
-// in more than one way the longest reading must win: "<=" is listed before "<",
-// and the escape loops of quoted strings are written so that each character is
-// taken in exactly one way, possessively, which also keeps a megabyte-long
-// string from exhausting the matcher's backtracking stack.
-const QList<QRegularExpression> &tokenPatterns()
-{
-    static const QList<QRegularExpression> patterns = [] {
-        const auto unicode = QRegularExpression::UseUnicodePropertiesOption;
-        QList<QRegularExpression> list;
-        list << QRegularExpression(QStringLiteral("[ \\t\\n\\r]+"))
-             << QRegularExpression(QStringLiteral("[a-zA-Z]*:user\\{(?!\\})[^}\\\\]*+(?:\\\\[\\\\}][^}\\\\]*+)*+\\}"))
-             << QRegularExpression(QStringLiteral("[a-zA-Z]*:[a-zA-Z0-9]+(?::[a-zA-Z0-9]+)?"))
-             << QRegularExpression(QStringLiteral("'([^'\\\\]*+(?:\\\\[\\\\'][^'\\\\]*+)*+)'"))
-             << QRegularExpression(QStringLiteral("\"([^\"\\\\]*+(?:\\\\[\\\\\"][^\"\\\\]*+)*+)\""))
-             << QRegularExpression(QStringLiteral("[^:&|!%=<>\\s'\"()]+"), unicode)
-             << QRegularExpression(QStringLiteral("&&|\\|\\||==|!=|<=|<|>=|>|%contains(?:\\s|\\z)"
-                                                  "|%matches(?:\\s|\\z)|%isapprox(?:\\s|\\z)"),
-                    unicode)
-             << QRegularExpression(QStringLiteral("!")) << QRegularExpression(QStringLiteral("\\(|\\)"));
-        return list;
-    }();
-    return patterns;
-}
-
-// Lone surrogates are replaced (keeping every position) so that the matcher
-// may skip its own validity check of the whole subject, which it would
-// otherwise repeat for every token of a long query.
+// Lone surrogates are replaced (keeping every position) so that no token
+// text carries half a character.
 QString validUtf16(const QString &query)
 {
     if (QStringView(query).isValidUtf16())
@@ -67,34 +39,171 @@ QString validUtf16(const QString &query)
     return copy;
 }
 
-// Whether a token of the pattern can begin with c. Trying only those patterns
-// leaves the result as it was (the first pattern in order that matches) and
-// spares most of the failing attempts, which dominate the time of lexing.
-bool mayStartWith(int pattern, QChar c)
+// The token scanners below are written by hand rather than as regular
+// expressions: compiling those cost more than the rest of a short search.
+// Each returns the length of its token at the start of s, 0 when there is none.
+
+bool isAsciiLetter(QChar c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+
+bool isAsciiLetterOrDigit(QChar c)
+{
+    return isAsciiLetter(c) || (c >= u'0' && c <= u'9');
+}
+
+// White space in the Unicode sense of the word-operator and bare-word rules:
+// the separator categories plus the horizontal and vertical blanks, so U+180E
+// counts although QChar::isSpace() no longer does. None lies outside the BMP.
+bool isUnicodeBlank(QChar c)
 {
     const char16_t u = c.unicode();
-    const bool blank = u == ' ' || u == '\t' || u == '\n' || u == '\r';
-    const bool variableStart = (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || u == ':';
+    if (u < 0x80)
+        return u == ' ' || (u >= '\t' && u <= '\r');
+    switch (u) {
+    case 0x85:
+    case 0xa0:
+    case 0x1680:
+    case 0x180e:
+    case 0x2028:
+    case 0x2029:
+    case 0x202f:
+    case 0x205f:
+    case 0x3000:
+        return true;
+    default:
+        return u >= 0x2000 && u <= 0x200a;
+    }
+}
+
+qsizetype blanksLength(QStringView s)
+{
+    qsizetype i = 0;
+    while (i < s.size() && (s[i] == u' ' || s[i] == u'\t' || s[i] == u'\n' || s[i] == u'\r'))
+        ++i;
+    return i;
+}
+
+// The letters of an optional variable name and its colon: the position after
+// the colon, or 0.
+qsizetype variableNameLength(QStringView s)
+{
+    qsizetype i = 0;
+    while (i < s.size() && isAsciiLetter(s[i]))
+        ++i;
+    return i < s.size() && s[i] == u':' ? i + 1 : 0;
+}
+
+// From "from" (just after the opening delimiter) to and with the closing one.
+// Only the delimiter and the backslash may be escaped: any other escape, like
+// the end of the text, leaves the token unclosed.
+qsizetype escapedTextLength(QStringView s, qsizetype from, QChar close)
+{
+    for (qsizetype i = from; i < s.size(); ++i) {
+        if (s[i] == close)
+            return i + 1;
+        if (s[i] == u'\\') {
+            if (i + 1 == s.size() || (s[i + 1] != u'\\' && s[i + 1] != close))
+                return 0;
+            ++i;
+        }
+    }
+    return 0;
+}
+
+// "x:user{Temp C}": braces allow any text in a user attribute's name, but not
+// an empty one ("x:user{}" is the attribute "user" and a word).
+qsizetype userAttributeVariableLength(QStringView s)
+{
+    const qsizetype name = variableNameLength(s);
+    const QStringView open = u"user{";
+    if (name == 0 || !s.mid(name).startsWith(open))
+        return 0;
+    const qsizetype body = name + open.size();
+    if (body < s.size() && s[body] == u'}')
+        return 0;
+    return escapedTextLength(s, body, u'}');
+}
+
+// "x:filesize" or "x:user:Temp"; the name before the first colon may be empty.
+qsizetype variableLength(QStringView s)
+{
+    qsizetype i = variableNameLength(s);
+    if (i == 0 || i == s.size() || !isAsciiLetterOrDigit(s[i]))
+        return 0;
+    while (i < s.size() && isAsciiLetterOrDigit(s[i]))
+        ++i;
+    if (i + 1 < s.size() && s[i] == u':' && isAsciiLetterOrDigit(s[i + 1])) {
+        i += 2;
+        while (i < s.size() && isAsciiLetterOrDigit(s[i]))
+            ++i;
+    }
+    return i;
+}
+
+qsizetype quotedLength(QStringView s, QChar quote)
+{
+    return !s.isEmpty() && s[0] == quote ? escapedTextLength(s, 1, quote) : 0;
+}
+
+// Checked per UTF-16 unit: surrogates are neither blanks nor operator
+// characters, so a character outside the BMP always stays in its word whole.
+qsizetype bareWordLength(QStringView s)
+{
+    qsizetype i = 0;
+    while (i < s.size() && !isUnicodeBlank(s[i]) && !QStringView(u":&|!%=<>'\"()").contains(s[i]))
+        ++i;
+    return i;
+}
+
+// Where one operator begins another, the longer one comes first. Word
+// operators take the blank after them, if any, into their token; they must be
+// followed by a blank or the end of the query.
+qsizetype binaryOperatorLength(QStringView s)
+{
+    static constexpr QStringView symbols[] = { u"&&", u"||", u"==", u"!=", u"<=", u"<", u">=", u">" };
+    for (QStringView symbol : symbols) {
+        if (s.startsWith(symbol))
+            return symbol.size();
+    }
+    static constexpr QStringView words[] = { u"%contains", u"%matches", u"%isapprox" };
+    for (QStringView word : words) {
+        if (!s.startsWith(word))
+            continue;
+        if (s.size() == word.size())
+            return word.size();
+        if (isUnicodeBlank(s[word.size()]))
+            return word.size() + 1;
+    }
+    return 0;
+}
+
+// The length of a token of the given kind at the start of s, or 0. The kinds
+// are tried in the order of the enumeration: the first that fits wins.
+qsizetype tokenLength(int pattern, QStringView s)
+{
     switch (pattern) {
     case WhiteSpace:
-        return blank;
+        return blanksLength(s);
     case UserAttributeVariable:
+        return userAttributeVariableLength(s);
     case Variable:
-        return variableStart;
+        return variableLength(s);
     case SingleQuoted:
-        return u == '\'';
+        return quotedLength(s, u'\'');
     case DoubleQuoted:
-        return u == '"';
+        return quotedLength(s, u'"');
     case BareWord:
-        return !blank && !QStringView(u":&|!%=<>'\"()").contains(c) && !c.isSpace();
+        return bareWordLength(s);
     case BinaryOperator:
-        return QStringView(u"&|=!<>%").contains(c);
+        return binaryOperatorLength(s);
     case UnaryOperator:
-        return u == '!';
+        return s.startsWith(u'!') ? 1 : 0;
     case Bracket:
-        return u == '(' || u == ')';
+        return s.startsWith(u'(') || s.startsWith(u')') ? 1 : 0;
     }
-    return false;
+    return 0;
 }
 
 QString unescapeQuoted(const QString &content, QChar quote)
@@ -160,37 +269,31 @@ ExpressionValue unescapeString3(const QString &content, int position, const QStr
 QList<ExpressionValue> lexQuery(const QString &query, QList<QueryError> &errors)
 {
     const QString text = validUtf16(query);
-    const QList<QRegularExpression> &patterns = tokenPatterns();
-    const auto options
-        = QRegularExpression::AnchorAtOffsetMatchOption | QRegularExpression::DontCheckSubjectStringMatchOption;
 
     QList<ExpressionValue> tokens;
     int position = 0;
     while (position < text.size()) {
+        const QStringView rest = QStringView(text).mid(position);
         int pattern = 0;
-        QRegularExpressionMatch match;
-        const QChar first = text.at(position);
-        for (; pattern < patterns.size(); ++pattern) {
-            if (!mayStartWith(pattern, first))
-                continue;
-            match = patterns.at(pattern).match(text, position, QRegularExpression::NormalMatch, options);
-            if (match.hasMatch())
+        qsizetype length = 0;
+        for (; pattern <= Bracket; ++pattern) {
+            length = tokenLength(pattern, rest);
+            if (length > 0)
                 break;
         }
-        if (pattern == patterns.size()) {
-            const QString rest = text.mid(position);
-            QString shown = rest.left(20);
+        if (length == 0) {
+            QString shown = rest.left(20).toString();
             if (rest.size() > 20)
                 shown += QLatin1String("...");
             errors.append(QueryError(QueryErrorType::Error,
                 QStringLiteral("Error while reading text at position %1 (%2):\n input seems to be invalid")
                     .arg(position)
                     .arg(shown),
-                position, rest));
+                position, rest.toString()));
             return {};
         }
 
-        const QString whole = match.captured(0);
+        const QString whole = rest.left(length).toString();
         switch (pattern) {
         case WhiteSpace:
             break;
@@ -199,10 +302,10 @@ QList<ExpressionValue> lexQuery(const QString &query, QList<QueryError> &errors)
             tokens.append(ExpressionValue::fromVariable(whole, position, whole));
             break;
         case SingleQuoted:
-            tokens.append(unescapeString1(match.captured(1), position, whole));
+            tokens.append(unescapeString1(whole.mid(1, length - 2), position, whole));
             break;
         case DoubleQuoted:
-            tokens.append(unescapeString2(match.captured(1), position, whole));
+            tokens.append(unescapeString2(whole.mid(1, length - 2), position, whole));
             break;
         case BareWord:
             tokens.append(unescapeString3(whole, position, whole));
@@ -211,7 +314,7 @@ QList<ExpressionValue> lexQuery(const QString &query, QList<QueryError> &errors)
             tokens.append(ExpressionValue::fromOperator(whole.toLower().trimmed(), position, whole));
             break;
         }
-        position += int(whole.size());
+        position += int(length);
     }
     qCDebug(lcTraxoQuery) << "lexed" << tokens.size() << "tokens";
     return tokens;
