@@ -119,8 +119,8 @@ void FileIterator::closeFile()
 #endif
     m_fileName.clear();
     m_size = 0;
-    m_buffer.clear();
-    m_bufferStart = -1;
+    m_window = {};
+    m_spare = {};
     m_cursor = 0;
     m_line.clear();
     m_curPos = -1;
@@ -199,9 +199,12 @@ QByteArray FileIterator::getBytes(qint64 position, qint64 length)
 {
     if (!isOpen() || position < 0 || position >= m_size || length < 0 || length > m_size - position)
         return {};
-    // Small containers lie wholly in the window: their summaries need no read.
-    if (m_bufferStart >= 0 && position >= m_bufferStart && position + length <= m_bufferStart + m_buffer.size())
-        return m_buffer.mid(position - m_bufferStart, length);
+    // Small containers lie wholly in the window, a large one's summaries in
+    // its last window: reading them needs no call.
+    for (const Window *window : { &m_window, &m_spare }) {
+        if (window->holds(position, length))
+            return window->bytes.mid(position - window->start, length);
+    }
     QByteArray data = readAt(position, length);
     // A file that shrank under us reads short: a partial range is no range.
     if (data.size() != length)
@@ -211,9 +214,9 @@ QByteArray FileIterator::getBytes(qint64 position, qint64 length)
 
 QByteArrayView FileIterator::wholeFile() const
 {
-    if (!isOpen() || m_bufferStart != 0 || m_buffer.size() != m_size)
+    if (!isOpen() || m_window.start != 0 || m_window.bytes.size() != m_size)
         return {};
-    return m_buffer;
+    return m_window.bytes;
 }
 
 bool FileIterator::containsNulls(const QByteArray &bytes)
@@ -227,18 +230,29 @@ bool FileIterator::readBuffer(qint64 position)
     QByteArray data = readAt(position, std::min<qint64>(BufferSize, m_size - position));
     if (data.isEmpty())
         return false;
-    m_buffer = data;
-    m_bufferStart = position;
+    std::swap(m_window, m_spare);
+    m_window.bytes = std::move(data);
+    m_window.start = position;
     return true;
 }
 
 bool FileIterator::ensureBuffered(qint64 position, bool backwards)
 {
-    if (m_bufferStart >= 0 && position >= m_bufferStart && position < m_bufferStart + m_buffer.size())
+    if (m_window.holds(position, 1))
         return true;
+    // Opening a container reads its head, then its tail for the sections,
+    // then the head again for the files: the window before is kept for that.
+    if (m_spare.holds(position, 1)) {
+        std::swap(m_window, m_spare);
+        return true;
+    }
     // Moving backwards, the window ends at position, so the next steps back
-    // are already buffered.
-    return readBuffer(backwards ? std::max<qint64>(position - BufferSize + 1, 0) : position);
+    // are already buffered; near the end it is the file's last window, which
+    // holds the last line's line feed too.
+    qint64 start = position;
+    if (backwards)
+        start = std::max<qint64>(position >= m_size - BufferSize ? m_size - BufferSize : position - BufferSize + 1, 0);
+    return readBuffer(start);
 }
 
 qint64 FileIterator::findLineFeedForwards(qint64 from)
@@ -247,10 +261,10 @@ qint64 FileIterator::findLineFeedForwards(qint64 from)
     while (pos < m_size) {
         if (!ensureBuffered(pos, false))
             return -1;
-        const qsizetype index = m_buffer.indexOf('\n', pos - m_bufferStart);
+        const qsizetype index = m_window.bytes.indexOf('\n', pos - m_window.start);
         if (index >= 0)
-            return m_bufferStart + index;
-        pos = m_bufferStart + m_buffer.size();
+            return m_window.start + index;
+        pos = m_window.start + m_window.bytes.size();
     }
     return -1;
 }
@@ -261,11 +275,11 @@ qint64 FileIterator::findLineFeedBackwards(qint64 from)
     while (pos >= 0) {
         if (!ensureBuffered(pos, true))
             return -1;
-        const qint64 within = std::min<qint64>(pos - m_bufferStart, m_buffer.size() - 1);
-        const qsizetype index = within >= 0 ? m_buffer.lastIndexOf('\n', within) : -1;
+        const qint64 within = std::min<qint64>(pos - m_window.start, m_window.bytes.size() - 1);
+        const qsizetype index = within >= 0 ? m_window.bytes.lastIndexOf('\n', within) : -1;
         if (index >= 0)
-            return m_bufferStart + index;
-        pos = m_bufferStart - 1;
+            return m_window.start + index;
+        pos = m_window.start - 1;
     }
     return -1;
 }
@@ -275,8 +289,8 @@ void FileIterator::takeLine(qint64 start, qint64 end)
     m_curPos = start;
     m_curLineEnd = end;
     const qint64 length = std::min<qint64>(end - start, MaxLineLength);
-    if (m_bufferStart >= 0 && start >= m_bufferStart && start + length <= m_bufferStart + m_buffer.size()) {
-        const char *from = m_buffer.constData() + (start - m_bufferStart);
+    if (m_window.holds(start, length)) {
+        const char *from = m_window.bytes.constData() + (start - m_window.start);
         // The line's storage is reused from move to move (opening a small
         // container reads a few dozen lines), unless a long line left it
         // far larger than the window.

@@ -14,8 +14,10 @@ class QFile;
 namespace traxo {
 
 // A buffered line reader that moves forwards and backwards over a file of any
-// size through a window of at most BufferSize bytes, so that walking the
-// marker lines of a large container never loads its data.
+// size through windows of at most BufferSize bytes, so that walking the
+// marker lines of a large container never loads its data. The window read
+// before the current one is kept too, so going back and forth between a
+// container's head and tail reads each once.
 //
 // A cursor sits between lines: nextLine reads the line that starts at the
 // cursor and leaves the cursor after its line feed; prevLine reads the line
@@ -96,8 +98,20 @@ private:
     std::unique_ptr<QFile> m_file;
     QString m_fileName;
     qint64 m_size = 0;
-    QByteArray m_buffer;
-    qint64 m_bufferStart = -1;
+    // A run of the file's bytes in memory; start is -1 while it holds none.
+    struct Window
+    {
+        QByteArray bytes;
+        qint64 start = -1;
+
+        bool holds(qint64 position, qint64 length) const
+        {
+            return start >= 0 && position >= start && position + length <= start + bytes.size();
+        }
+    };
+    Window m_window;
+    // The window read before the current one.
+    Window m_spare;
     qint64 m_cursor = 0; // absolute offset between lines
     QByteArray m_line;
     qint64 m_curPos = -1;

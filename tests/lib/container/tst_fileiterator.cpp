@@ -2,6 +2,7 @@
 
 #include "testcommon.h"
 
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -59,6 +60,7 @@ private slots:
     void opensRegularFilesOnly_data();
     void opensRegularFilesOnly();
     void getBytesLeavesTheCursor();
+    void jumpsBetweenWindows();
     void wholeFileOnlyWhenAllIsRead_data();
     void wholeFileOnlyWhenAllIsRead();
 
@@ -297,6 +299,37 @@ void tst_FileIterator::getBytesLeavesTheCursor()
     QVERIFY(iterator.getBytes(0, 15).isEmpty());
     QVERIFY(iterator.nextLine());
     QCOMPARE(*iterator.curLine(), QByteArray("two\n"));
+}
+
+// Opening a container reads its head, its tail and its head again: whichever
+// of the two kept windows answers, every line and range is the file's own.
+void tst_FileIterator::jumpsBetweenWindows()
+{
+    const int buffer = FileIterator::BufferSize;
+    const QByteArray bytes = linesOfLength({ 40, 3 * buffer, 25, buffer / 2, 300, 12 });
+    FileIterator iterator;
+    QVERIFY(iterator.open(write(bytes)));
+    QRandomGenerator random(7);
+    for (int i = 0; i < 2000; ++i) {
+        // Mostly near either end, where the windows lie, sometimes between.
+        const int end = int(bytes.size());
+        const int where = int(random.bounded(3));
+        const int pos = where == 0 ? int(random.bounded(100))
+            : where == 1           ? end - 1 - int(random.bounded(buffer + 50))
+                                   : int(random.bounded(end));
+        if (random.bounded(2)) {
+            QVERIFY(iterator.gotoPos(pos));
+            const qsizetype lineFeed = bytes.indexOf('\n', pos);
+            QCOMPARE(iterator.line(), bytes.mid(pos, lineFeed < 0 ? -1 : lineFeed - pos + 1));
+        } else {
+            const int length = int(random.bounded(qMin(end - pos, 2 * buffer) + 1));
+            QCOMPARE(iterator.getBytes(pos, length), bytes.mid(pos, length));
+        }
+        if (i % 97 == 0) {
+            QVERIFY(iterator.lastLine());
+            QCOMPARE(iterator.line(), QByteArray(11, bytes.at(end - 2)) + '\n');
+        }
+    }
 }
 
 // A search rules containers out by these bytes: part of a file must never
