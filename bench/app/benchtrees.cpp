@@ -8,6 +8,10 @@
 
 #include <cstdio>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 namespace benchtrees {
 
 QString word()
@@ -113,6 +117,11 @@ bool buildTrees(const QString &dir, int smallCount, int largeCount, int mib, Tre
         std::fprintf(stderr, "could not build the trees\n");
         return false;
     }
+#ifdef Q_OS_UNIX
+    // A gigabyte just written is written back to disk during the first
+    // measurements otherwise, on the cores that they share.
+    ::sync();
+#endif
     return true;
 }
 
