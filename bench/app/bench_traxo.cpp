@@ -4,8 +4,8 @@
 // show --json beside qpdf --show-npages of a small PDF. Sizes from
 // TRAXO_BENCH_SMALL (default 2000 containers) and TRAXO_BENCH_MB (default 50
 // MiB per large container); TRAXO_BENCH_REPEAT runs per figure (best counts,
-// default 3; the searches run in turns with grep, each for at least two
-// seconds). TRAXO_BENCH_DIR builds the trees in that directory and keeps
+// default 3; every program runs in turns with its peers, searches and show
+// also for at least two seconds and one second each). TRAXO_BENCH_DIR builds the trees in that directory and keeps
 // them, for profiling the commands by hand.
 
 #include "benchtrees.h"
@@ -48,46 +48,44 @@ Timing runOnce(const QString &program, const QStringList &arguments, const QStri
     return timing;
 }
 
-// The best of repeat runs, after one that warms the page cache.
-Timing best(const QString &program, const QStringList &arguments, const QString &directory, int repeat)
+struct Command
 {
-    runOnce(program, arguments, directory);
-    Timing result = runOnce(program, arguments, directory);
-    for (int i = 1; i < repeat; ++i) {
-        const Timing next = runOnce(program, arguments, directory);
-        if (next.seconds >= 0 && next.seconds < result.seconds)
-            result = next;
-    }
-    return result;
-}
+    QString program;
+    QStringList arguments;
+};
 
-// Ours and the peer in turns, the one that has run for less time so far
+// The commands in turns, the one that has run for the least time so far
 // going next, until each has run at least repeat times and for at least
-// budget seconds; the best of each. A search of milliseconds shows the
-// machine's scheduling as much as its own work and needs far more runs to
-// show its time than a peer of hundreds of milliseconds, and taking turns
-// lets a load that comes and goes meet both alike.
-std::pair<Timing, Timing> bestInTurns(const QString &ours, const QStringList &oursArguments, const QString &peer,
-    const QStringList &peerArguments, const QString &directory, int repeat, double budget)
+// budget seconds; the best run of each, after one that warms the page cache.
+// A search of milliseconds shows the machine's scheduling as much as its own
+// work and needs far more runs to show its time than a peer of hundreds of
+// milliseconds (hyperfine also asks for runs and seconds), and taking turns
+// lets a load that comes and goes meet all alike.
+QList<Timing> bestInTurns(const QList<Command> &commands, const QString &directory, int repeat, double budget = 0)
 {
-    // One run each warms the page cache.
-    runOnce(ours, oursArguments, directory);
-    runOnce(peer, peerArguments, directory);
-    Timing best[2];
-    double spent[2] = { 0, 0 };
-    int runs[2] = { 0, 0 };
-    const auto done = [&](int i) { return runs[i] >= repeat && spent[i] >= budget; };
-    while (!done(0) || !done(1)) {
-        const int i = done(0) ? 1 : done(1) ? 0 : spent[0] <= spent[1] ? 0 : 1;
-        const Timing next = i == 0 ? runOnce(ours, oursArguments, directory) : runOnce(peer, peerArguments, directory);
-        if (next.seconds < 0)
-            return { Timing(), Timing() };
-        spent[i] += next.seconds;
-        ++runs[i];
-        if (best[i].seconds < 0 || next.seconds < best[i].seconds)
-            best[i] = next;
+    const qsizetype count = commands.size();
+    for (const Command &command : commands)
+        runOnce(command.program, command.arguments, directory);
+    QList<Timing> best(count);
+    QList<double> spent(count, 0);
+    QList<int> runs(count, 0);
+    const auto done = [&](qsizetype i) { return runs.at(i) >= repeat && spent.at(i) >= budget; };
+    for (;;) {
+        qsizetype next = -1;
+        for (qsizetype i = 0; i < count; ++i) {
+            if (!done(i) && (next < 0 || spent.at(i) < spent.at(next)))
+                next = i;
+        }
+        if (next < 0)
+            return best;
+        const Timing timing = runOnce(commands.at(next).program, commands.at(next).arguments, directory);
+        if (timing.seconds < 0)
+            return QList<Timing>(count);
+        spent[next] += timing.seconds;
+        ++runs[next];
+        if (best.at(next).seconds < 0 || timing.seconds < best.at(next).seconds)
+            best[next] = timing;
     }
-    return { best[0], best[1] };
 }
 
 // Goal: ours at least `atLeast` times as fast as the peer (ratio peer/ours).
@@ -141,11 +139,14 @@ int main(int argc, char *argv[])
     QStringList largeFiles = QDir(largeRoot).entryList({ QStringLiteral("*.traxo") }, QDir::Files, QDir::Name);
     bool ok = true;
 
-    const Timing validate = best(traxo, QStringList { QStringLiteral("validate") } + largeFiles, largeRoot, repeat);
-    const Timing md5 = best(QStringLiteral("md5sum"), largeFiles, largeRoot, repeat);
-    const Timing parallelMd5 = best(QStringLiteral("parallel"),
-        QStringList { QStringLiteral("-j2"), QStringLiteral("md5sum"), QStringLiteral(":::") } + largeFiles, largeRoot,
-        repeat);
+    const QList<Timing> validation = bestInTurns(
+        { { traxo, QStringList { QStringLiteral("validate") } + largeFiles }, { QStringLiteral("md5sum"), largeFiles },
+            { QStringLiteral("parallel"),
+                QStringList { QStringLiteral("-j2"), QStringLiteral("md5sum"), QStringLiteral(":::") } + largeFiles } },
+        largeRoot, repeat);
+    const Timing &validate = validation.at(0);
+    const Timing &md5 = validation.at(1);
+    const Timing &parallelMd5 = validation.at(2);
     if (validate.exitCode != 0 || lineCount(validate.out) != largeCount) {
         std::printf("traxo validate failed on the large tree (exit %d)\n", validate.exitCode);
         ok = false;
@@ -154,13 +155,15 @@ int main(int argc, char *argv[])
     ok &= report("validate, large tree", validate, "parallel -j2 md5sum", parallelMd5, 0.85);
 
     const QString word = benchtrees::word();
-    // Like hyperfine: at least a number of runs and a time of each program.
     const int searchRepeat = repeat * 3;
     const double searchBudget = 2.0;
     for (const auto &tree : { std::make_pair("small", smallRoot), std::make_pair("large", largeRoot) }) {
-        const auto [find, grep] = bestInTurns(traxo,
-            { QStringLiteral("find"), QStringLiteral("-l"), word, tree.second }, QStringLiteral("grep"),
-            { QStringLiteral("-rlF"), word, tree.second }, dir.path(), searchRepeat, searchBudget);
+        const QList<Timing> search
+            = bestInTurns({ { traxo, { QStringLiteral("find"), QStringLiteral("-l"), word, tree.second } },
+                              { QStringLiteral("grep"), { QStringLiteral("-rlF"), word, tree.second } } },
+                dir.path(), searchRepeat, searchBudget);
+        const Timing &find = search.at(0);
+        const Timing &grep = search.at(1);
         const int expected = QLatin1String(tree.first) == QLatin1String("small") ? smallHits : largeHits;
         if (lineCount(find.out) != expected || lineCount(grep.out) != expected) {
             std::printf("find, %s tree: HIT COUNTS DIFFER: traxo %d, grep %d, expected %d\n", tree.first,
@@ -179,8 +182,12 @@ int main(int argc, char *argv[])
         std::printf("no demo container or no PDF of it: build the demo target first\n");
         return 1;
     }
-    const Timing show = best(traxo, { QStringLiteral("show"), QStringLiteral("--json"), demo }, dir.path(), repeat * 3);
-    const Timing qpdf = best(QStringLiteral("qpdf"), { QStringLiteral("--show-npages"), pdf }, dir.path(), repeat * 3);
+    const QList<Timing> opening
+        = bestInTurns({ { traxo, { QStringLiteral("show"), QStringLiteral("--json"), demo } },
+                          { QStringLiteral("qpdf"), { QStringLiteral("--show-npages"), pdf } } },
+            dir.path(), repeat * 3, 1.0);
+    const Timing &show = opening.at(0);
+    const Timing &qpdf = opening.at(1);
     // At most twice qpdf's time: at least half its speed.
     ok &= report("show --json, demo container", show, "qpdf --show-npages", qpdf, 0.5);
     return ok ? 0 : 1;
