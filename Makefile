@@ -8,8 +8,10 @@ FUZZ_SECONDS ?= 60
 FUZZ_BUILD ?= build-fuzz
 SANITIZE_BUILD ?= build-sanitize
 TSAN_BUILD ?= build-tsan
-# The tests that drive the validation's worker threads.
-TSAN_TESTS := tst_validationqueue
+# The tests that drive the library's threads (see test-tsan).
+empty :=
+space := $(empty) $(empty)
+TSAN_TESTS := tst_validationqueue tst_containerwriter tst_extractionqueue tst_traxofinder
 
 PACKAGES := build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools \
 	qt6-qpa-plugins zlib1g-dev hostname xvfb xauth imagemagick \
@@ -92,14 +94,15 @@ test-sanitize: deps
 		UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS)
 
-# The threaded validation under ThreadSanitizer: only the library and the tests
-# that drive its workers are built, in their own folder; any report fails.
+# The threaded code under ThreadSanitizer (validation, writing, extraction,
+# the finder's look-ahead): only the tests that drive its threads are built,
+# in their own folder; any report fails.
 test-tsan: deps
 	@[ -f $(TSAN_BUILD)/build.ninja ] || cmake -S . -B $(TSAN_BUILD) -G Ninja \
 		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRAXO_TSAN=ON
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(TSAN_TESTS)
 	cd $(TSAN_BUILD) && QT_QPA_PLATFORM=offscreen TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:ignore_noninstrumented_modules=1 \
-		ctest --output-on-failure -R '$(TSAN_TESTS)'
+		ctest --output-on-failure -R '^.*/($(subst $(space),|,$(strip $(TSAN_TESTS))))$$'
 
 install: build
 	cmake --install $(BUILD)
