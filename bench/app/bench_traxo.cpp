@@ -3,10 +3,11 @@
 // GNU parallel -j2), find beside grep -rlF on the finder benchmark's trees,
 // show --json beside qpdf --show-npages of a small PDF. Sizes from
 // TRAXO_BENCH_SMALL (default 2000 containers) and TRAXO_BENCH_MB (default 50
-// MiB per large container); TRAXO_BENCH_REPEAT runs per figure (best counts,
-// default 3; every program runs in turns with its peers, searches and show
-// also for at least two seconds and one second each). TRAXO_BENCH_DIR builds the trees in that directory and keeps
-// them, for profiling the commands by hand.
+// MiB per large container); every program runs in turns with its peers, at
+// least TRAXO_BENCH_REPEAT times (default 3, searches and show three times
+// as often) and for at least TRAXO_BENCH_SECONDS seconds (default 3, as
+// hyperfine), and its best run counts. TRAXO_BENCH_DIR builds the trees in
+// that directory and keeps them, for profiling the commands by hand.
 
 #include "benchtrees.h"
 
@@ -61,7 +62,7 @@ struct Command
 // work and needs far more runs to show its time than a peer of hundreds of
 // milliseconds (hyperfine also asks for runs and seconds), and taking turns
 // lets a load that comes and goes meet all alike.
-QList<Timing> bestInTurns(const QList<Command> &commands, const QString &directory, int repeat, double budget = 0)
+QList<Timing> bestInTurns(const QList<Command> &commands, const QString &directory, int repeat, double budget)
 {
     const qsizetype count = commands.size();
     for (const Command &command : commands)
@@ -112,6 +113,7 @@ int main(int argc, char *argv[])
     const int smallCount = benchtrees::envInt("TRAXO_BENCH_SMALL", 2000);
     const int mib = benchtrees::envInt("TRAXO_BENCH_MB", 50);
     const int repeat = benchtrees::envInt("TRAXO_BENCH_REPEAT", 3);
+    const double budget = benchtrees::envInt("TRAXO_BENCH_SECONDS", 3);
     const int largeCount = 20;
     const QString traxo = traxo::getBinaryDir() + QStringLiteral("/traxo");
 
@@ -143,7 +145,7 @@ int main(int argc, char *argv[])
         { { traxo, QStringList { QStringLiteral("validate") } + largeFiles }, { QStringLiteral("md5sum"), largeFiles },
             { QStringLiteral("parallel"),
                 QStringList { QStringLiteral("-j2"), QStringLiteral("md5sum"), QStringLiteral(":::") } + largeFiles } },
-        largeRoot, repeat);
+        largeRoot, repeat, budget);
     const Timing &validate = validation.at(0);
     const Timing &md5 = validation.at(1);
     const Timing &parallelMd5 = validation.at(2);
@@ -156,12 +158,11 @@ int main(int argc, char *argv[])
 
     const QString word = benchtrees::word();
     const int searchRepeat = repeat * 3;
-    const double searchBudget = 2.0;
     for (const auto &tree : { std::make_pair("small", smallRoot), std::make_pair("large", largeRoot) }) {
         const QList<Timing> search
             = bestInTurns({ { traxo, { QStringLiteral("find"), QStringLiteral("-l"), word, tree.second } },
                               { QStringLiteral("grep"), { QStringLiteral("-rlF"), word, tree.second } } },
-                dir.path(), searchRepeat, searchBudget);
+                dir.path(), searchRepeat, budget);
         const Timing &find = search.at(0);
         const Timing &grep = search.at(1);
         const int expected = QLatin1String(tree.first) == QLatin1String("small") ? smallHits : largeHits;
@@ -185,7 +186,7 @@ int main(int argc, char *argv[])
     const QList<Timing> opening
         = bestInTurns({ { traxo, { QStringLiteral("show"), QStringLiteral("--json"), demo } },
                           { QStringLiteral("qpdf"), { QStringLiteral("--show-npages"), pdf } } },
-            dir.path(), repeat * 3, 1.0);
+            dir.path(), repeat * 3, budget);
     const Timing &show = opening.at(0);
     const Timing &qpdf = opening.at(1);
     // At most twice qpdf's time: at least half its speed.
