@@ -187,11 +187,15 @@ float Path::childEstimate(int j, bool *decidedLater, PathExpander::Stops *stops,
     float change1 = 0;
     float change2 = 0;
     shareChanges(i, j, &change1, &change2, stops, cache);
+    return costs + heuristicAfter(i, j, m_shares1 + change1, m_shares2 + change2);
+}
+
+float Path::heuristicAfter(int i, int j, float shares1, float shares2) const
+{
     float frontier[PathExpander::Weightings];
     frontierAfter(i, j, frontier);
-    return costs
-        + m_expander->heuristicCosts(m_shares1 + change1, m_shares2 + change2, m_expander->count1() - m_decided - 1,
-            m_undecided2 - (j >= 0 ? 1 : 0), frontier, m_prices - (j >= 0 ? m_expander->price(j) : 0));
+    return m_expander->heuristicCosts(shares1, shares2, m_expander->count1() - m_decided - 1,
+        m_undecided2 - (j >= 0 ? 1 : 0), frontier, m_prices - (j >= 0 ? m_expander->price(j) : 0));
 }
 
 void Path::frontierAfter(int i, int j, float *frontier) const
@@ -207,12 +211,8 @@ float Path::estimateBelow(int i, int j, float shares1Without, const PathExpander
     // works out, for every way of deciding the pair.
     bool later = false;
     const float costs = m_costs + m_expander->associationCosts(i, j, m_partner1, m_partner2, &later, &stops);
-    float frontier[PathExpander::Weightings];
-    frontierAfter(i, j, frontier);
     const float shares2 = m_shares2 - (j >= 0 ? m_expander->share2(j, m_partner1) : 0);
-    return costs
-        + m_expander->heuristicCosts(shares1Without, shares2, m_expander->count1() - m_decided - 1,
-            m_undecided2 - (j >= 0 ? 1 : 0), frontier, m_prices - (j >= 0 ? m_expander->price(j) : 0));
+    return costs + heuristicAfter(i, j, shares1Without, shares2);
 }
 
 void Path::makeChildren()

@@ -105,6 +105,9 @@ private:
     float estimateBelow(int i, int j, float shares1Without, const PathExpander::Stops &stops) const;
     // The frontier's subtree bounds once i is decided (with j or Unmatched).
     void frontierAfter(int i, int j, float *frontier) const;
+    // The heuristic part of a child's estimate once i is paired with j (or
+    // left unmatched for j < 0), given the share sums it will have.
+    float heuristicAfter(int i, int j, float shares1, float shares2) const;
     void makeChildren();
     // Stops, when given, are those of the tables before the pair: nodes
     // kept unmatched on the way leave them as they are.
