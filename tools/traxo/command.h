@@ -27,9 +27,9 @@ class Command
 public:
     virtual ~Command() = default;
 
-    // Makes the application object if the command needs one, parses words (the arguments after the
-    // command's name, as the program got them) and runs the command; the
-    // exit status.
+    // Makes the application object if the command needs one, parses words
+    // (the arguments after the command's name, as the program got them) and
+    // runs the command; the exit status.
     int execute(int &argc, char **argv, const QByteArrayList &words, Console &console);
 
     // The word after "traxo" that selects the command.
