@@ -23,10 +23,13 @@ FileIterator::~FileIterator()
 
 #ifdef Q_OS_UNIX
 
-// Open, fstat, one read and close for a small container, where QFileInfo
-// and QFile took seven calls: a search opens thousands of them. O_NONBLOCK
-// keeps the open of a named pipe from waiting for a writer; what the
-// descriptor turns out to be is checked before anything is read.
+// Open, one read and close for a small container, where QFileInfo and QFile
+// took seven calls: a search opens thousands of them. A head read that comes
+// back short, but not empty, has met the end of the file, which gives the
+// size; one that fills the window or reads nothing asks fstat for the size
+// and the type, so only a regular file opens. Pipes, ttys and directories
+// fail the read itself, and O_NONBLOCK keeps the open of a named pipe from
+// waiting for a writer.
 bool FileIterator::open(const QString &fileName)
 {
     closeFile();
@@ -39,14 +42,26 @@ bool FileIterator::open(const QString &fileName)
     } while (fd < 0 && errno == EINTR);
     if (fd < 0)
         return false;
-    struct stat status;
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        ::close(fd);
-        return false;
+    QByteArray head(BufferSize, Qt::Uninitialized);
+    ssize_t count;
+    do {
+        count = ::pread(fd, head.data(), size_t(head.size()), 0);
+    } while (count < 0 && errno == EINTR);
+    qint64 size = count;
+    if (count <= 0 || count == BufferSize) {
+        struct stat status;
+        if (count < 0 || ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+            ::close(fd);
+            return false;
+        }
+        size = status.st_size;
     }
+    // A file that shrank between the two calls keeps only what it still holds.
+    head.truncate(qsizetype(std::min<qint64>(count, size)));
     m_fd = fd;
     m_fileName = fileName;
-    m_size = status.st_size;
+    m_size = size;
+    m_window = { std::move(head), 0 };
     firstLine();
     return true;
 }

@@ -264,6 +264,10 @@ void tst_FileIterator::opensRegularFilesOnly_data()
     QTest::addRow("a link to it") << "link" << true;
     QTest::addRow("a directory") << "dir" << false;
     QTest::addRow("a named pipe, without waiting for a writer") << "pipe" << false;
+    // Neither tells its size by reading short: one reads nothing, the other
+    // fills every read.
+    QTest::addRow("a device that reads empty") << "/dev/null" << false;
+    QTest::addRow("a device that never ends") << "/dev/zero" << false;
     // Handed to the system as is, the NUL would cut the path to "plain".
     QTest::addRow("a name with a NUL after a file's name") << QStringLiteral("plain%1x").arg(QChar(0)) << false;
     QTest::addRow("an empty name") << "" << false;
@@ -283,7 +287,8 @@ void tst_FileIterator::opensRegularFilesOnly()
     QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("pipe")).constData(), 0600), 0);
 #endif
     FileIterator iterator;
-    QCOMPARE(iterator.open(name.isEmpty() ? QString() : dir.path() + '/' + name), opens);
+    const QString path = name.isEmpty() || name.startsWith('/') ? name : dir.path() + '/' + name;
+    QCOMPARE(iterator.open(path), opens);
     QCOMPARE(iterator.isOpen(), opens);
     QCOMPARE(iterator.line(), opens ? QByteArray("one\n") : QByteArray());
     iterator.closeFile();
@@ -340,6 +345,7 @@ void tst_FileIterator::wholeFileOnlyWhenAllIsRead_data()
     QTest::addColumn<bool>("whole");
 
     QTest::addRow("one byte") << 1 << true;
+    QTest::addRow("one byte less than the window") << FileIterator::BufferSize - 1 << true;
     QTest::addRow("exactly the window") << FileIterator::BufferSize << true;
     QTest::addRow("one byte more than the window") << FileIterator::BufferSize + 1 << false;
 }
@@ -352,6 +358,7 @@ void tst_FileIterator::wholeFileOnlyWhenAllIsRead()
     const QByteArray bytes = QByteArray("line\n").repeated(size / 5 + 1).left(size);
     FileIterator iterator;
     QVERIFY(iterator.open(write(bytes)));
+    QCOMPARE(iterator.getFileSize(), size);
     QCOMPARE(iterator.wholeFile().toByteArray(), whole ? bytes : QByteArray());
     // Walking to the end moves the window of a large file; a small one
     // stays whole.
