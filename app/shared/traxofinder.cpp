@@ -47,7 +47,8 @@ QList<traxo::QueryError> TraxoFinder::init(const QString &query, const QString &
     // A query that cannot run needs no file list; the walk may take long,
     // so the workers check each folder's files while it goes on.
     if (begin(query, invert)) {
-        m_files = walkTraxoFiles(directory, true, [this](const QStringList &files) { m_lookAhead->addFiles(files); });
+        m_files
+            = walkTraxoFiles(directory, true, true, [this](const QStringList &files) { m_lookAhead->addFiles(files); });
         m_lookAhead->finishListing();
     }
     return m_query.getErrors();
@@ -59,8 +60,8 @@ QList<traxo::QueryError> TraxoFinder::initPaths(const QString &query, const QStr
     if (begin(query, invert)) {
         for (const QString &path : paths) {
             if (QFileInfo(path).isDir()) {
-                m_files
-                    += walkTraxoFiles(path, true, [this](const QStringList &files) { m_lookAhead->addFiles(files); });
+                m_files += walkTraxoFiles(
+                    path, true, false, [this](const QStringList &files) { m_lookAhead->addFiles(files); });
             } else {
                 m_files.append(path);
                 m_lookAhead->addFiles({ path });
@@ -156,7 +157,7 @@ bool decodeLosslessly(const char *name, size_t length, QString *decoded)
 // readdir, so only a file system without one costs a stat per entry. A
 // subdirectory is opened without following a link, so a directory replaced
 // by a link after its listing cannot lead the walk elsewhere.
-QList<ListedEntry> listDirectory(const QString &path, bool recursive, bool isTop)
+QList<ListedEntry> listDirectory(const QString &path, bool recursive, bool isTop, bool readableOnly)
 {
     const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (isTop ? 0 : O_NOFOLLOW);
     const int fd = ::open(QFile::encodeName(path).constData(), flags);
@@ -203,8 +204,7 @@ QList<ListedEntry> listDirectory(const QString &path, bool recursive, bool isTop
             } else if (type != DT_REG) {
                 continue;
             }
-            // A file the user may not read is no part of the search.
-            if (::faccessat(fd, name, R_OK, 0) != 0)
+            if (readableOnly && ::faccessat(fd, name, R_OK, 0) != 0)
                 continue;
         }
         QString fileName;
@@ -225,10 +225,12 @@ QList<ListedEntry> listDirectory(const QString &path, bool recursive, bool isTop
 
 #else
 
-QList<ListedEntry> listDirectory(const QString &path, bool recursive, bool /*isTop*/)
+QList<ListedEntry> listDirectory(const QString &path, bool recursive, bool /*isTop*/, bool readableOnly)
 {
     const QStringList nameFilters { QStringLiteral("*.pdf"), QStringLiteral("*.traxo") };
-    QDir::Filters filters = QDir::Files | QDir::Readable;
+    QDir::Filters filters = QDir::Files;
+    if (readableOnly)
+        filters |= QDir::Readable;
     if (recursive)
         filters |= QDir::AllDirs | QDir::NoDotAndDotDot | QDir::NoSymLinks;
     QList<ListedEntry> entries;
@@ -244,11 +246,11 @@ QList<ListedEntry> listDirectory(const QString &path, bool recursive, bool /*isT
 
 QStringList TraxoFinder::gatherTraxoFiles(const QString &directory, bool recursive)
 {
-    return walkTraxoFiles(directory, recursive, nullptr);
+    return walkTraxoFiles(directory, recursive, true, nullptr);
 }
 
 QStringList TraxoFinder::walkTraxoFiles(
-    const QString &directory, bool recursive, const std::function<void(const QStringList &)> &found)
+    const QString &directory, bool recursive, bool readableOnly, const std::function<void(const QStringList &)> &found)
 {
     QStringList files;
     // QDir takes an empty path for the working directory, which the user
@@ -270,7 +272,7 @@ QStringList TraxoFinder::walkTraxoFiles(
             found(files.sliced(reported));
         reported = files.size();
     };
-    stack.push_back({ listDirectory(QDir::cleanPath(directory), recursive, true) });
+    stack.push_back({ listDirectory(QDir::cleanPath(directory), recursive, true, readableOnly) });
     while (!stack.empty()) {
         Level &level = stack.back();
         if (level.next >= level.entries.size()) {
@@ -280,7 +282,7 @@ QStringList TraxoFinder::walkTraxoFiles(
         const ListedEntry entry = level.entries.at(level.next++);
         if (entry.isDir) {
             report();
-            stack.push_back({ listDirectory(entry.path, recursive, false) });
+            stack.push_back({ listDirectory(entry.path, recursive, false, readableOnly) });
         } else {
             files.append(entry.path);
         }

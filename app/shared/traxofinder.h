@@ -42,7 +42,10 @@ public:
     // Returns the query's errors and warnings.
     QList<traxo::QueryError> init(const QString &query, const QString &directory, bool invert);
     // The same over several paths: a directory is walked as above, any
-    // other path is checked as the container it names.
+    // other path is checked as the container it names. The walk lists the
+    // files this user may not read too, sparing a permission call per file:
+    // such a file fails to open, so the hits are the same as init's and only
+    // numberOfFiles() counts it.
     QList<traxo::QueryError> initPaths(const QString &query, const QStringList &paths, bool invert);
 
     // Checks the next container. A file that is not a readable container is
@@ -79,9 +82,10 @@ private:
     // Stops the previous search and sets up the query; true when it can run.
     bool begin(const QString &query, bool invert);
     // gatherTraxoFiles, telling found (may be null) of the files listed so
-    // far before each subdirectory and at the end.
-    static QStringList walkTraxoFiles(
-        const QString &directory, bool recursive, const std::function<void(const QStringList &)> &found);
+    // far before each subdirectory and at the end; unreadable files are
+    // listed too unless readableOnly.
+    static QStringList walkTraxoFiles(const QString &directory, bool recursive, bool readableOnly,
+        const std::function<void(const QStringList &)> &found);
     static EvaluationResult checkFile(const traxo::TraxoFindQuery &query, bool invert, const QString &fileName);
 
     QString m_queryText;
