@@ -87,6 +87,7 @@ Validatee ValidationQueue::validateeFromFile(const FileTag &file)
     entry.md5 = file.md5file;
     entry.md5c = flate ? file.md5cfile : QString();
     entry.name = file.filename;
+    entry.inflatedLength = flate ? file.filesize : 0;
     return entry;
 }
 
@@ -258,8 +259,7 @@ bool ValidationQueue::processSweep()
                 break;
             batch.append(entry);
         }
-        m_sweep = std::make_unique<ValidationSweep>(m_parser ? m_parser->fileHandle() : -1, batch,
-            m_oneThread ? ValidationSweep::Spread::OneThread : ValidationSweep::Spread::Lanes);
+        m_sweep = std::make_unique<ValidationSweep>(m_parser ? m_parser->fileHandle() : -1, batch, m_spread);
         m_sweepLeft = int(batch.size());
         m_sweepSkip = 0;
         m_sweepBase = m_doneOverall;

@@ -5,6 +5,7 @@
 #include "container/savedfile.h"
 #include "container/sectiontag.h"
 #include "container/validatee.h"
+#include "container/validationsweep.h"
 #include "container/validator.h"
 #include "logging/logsource.h"
 #include "logging/stopwatch.h"
@@ -18,7 +19,6 @@
 namespace traxo {
 
 class TraxoParser;
-class ValidationSweep;
 
 // Checks sections and embedded files of a container, and files extracted to
 // disk, against their MD5 checksums in slices of a bounded number of bytes,
@@ -58,11 +58,11 @@ public:
     // True while worker threads check entries: process() then only collects
     // their verdicts and progress.
     bool isSweeping() const { return m_sweep != nullptr; }
-    // True: a threaded check uses one thread, not two lanes beside the
-    // reader; for callers that check several containers at once. Takes
-    // effect with the next sweep.
-    void setOneThread(bool oneThread) { m_oneThread = oneThread; }
-    bool isOneThread() const { return m_oneThread; }
+    // How a threaded check spreads over threads (default Auto; OneThread for
+    // callers that check several containers at once). Takes effect with the
+    // next sweep.
+    void setSpread(ValidationSweep::Spread spread) { m_spread = spread; }
+    ValidationSweep::Spread spread() const { return m_spread; }
 
     // Empties the queue and starts timing a new run.
     void reset(TraxoParser *parser);
@@ -119,7 +119,7 @@ private:
     int m_sliceSize;
     bool m_threaded = true;
     int m_waitMilliseconds = WaitMilliseconds;
-    bool m_oneThread = false;
+    ValidationSweep::Spread m_spread = ValidationSweep::Spread::Auto;
     std::unique_ptr<ValidationSweep> m_sweep;
     int m_sweepLeft = 0; // verdicts still due from the sweep
     int m_sweepSkip = 0; // verdicts of entries dropped by nextEntry()

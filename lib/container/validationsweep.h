@@ -20,19 +20,22 @@ namespace traxo {
 // reading thread and hashes the checksums that cover the same bytes (a
 // section and a file in it) two at a time in one interleaved pass: the way
 // to use the cores when several containers are checked at once, one sweep
-// per core.
+// per core. Spread::Auto takes Lanes when inflating is an eighth of the work
+// or more, and OneThread for files stored "none" beside small compressed
+// summaries: there the interleaved pair costs little more than one hash,
+// and handing blocks between threads costs more than a second core gives.
 //
 // The threads start with the sweep and are stopped and joined by stop() or
 // the destructor; no thread outlives the object.
 class ValidationSweep
 {
 public:
-    enum class Spread { Lanes, OneThread };
+    enum class Spread { Auto, Lanes, OneThread };
 
     // handle: a descriptor of the container, duplicated by the sweep (so it
     // reads the very file that was parsed, even if the name now points to
     // another); -1 makes every entry invalid.
-    ValidationSweep(int handle, const QList<Validatee> &entries, Spread spread = Spread::Lanes);
+    ValidationSweep(int handle, const QList<Validatee> &entries, Spread spread = Spread::Auto);
     ~ValidationSweep();
     ValidationSweep(const ValidationSweep &) = delete;
     ValidationSweep &operator=(const ValidationSweep &) = delete;
@@ -41,6 +44,8 @@ public:
     // timeoutMs for the next one when none is ready.
     QList<bool> takeVerdicts(int timeoutMs);
     bool isFinished() const;
+    // Whether the work went to two worker threads (Lanes, or Auto's choice).
+    bool usesLanes() const;
     // Bytes of the entries checked so far (each entry counts its length once).
     qint64 bytesDone() const;
     void stop();

@@ -18,7 +18,7 @@ ContainerCheck ContainerCheck::run(const QString &path, bool oneThread)
     QHash<int, bool> sectionValid;
     QHash<int, bool> fileValid;
     traxo::ValidationQueue queue(&parser);
-    queue.setOneThread(oneThread);
+    queue.setSpread(oneThread ? traxo::ValidationSweep::Spread::OneThread : traxo::ValidationSweep::Spread::Auto);
     QObject::connect(&queue, &traxo::ValidationQueue::sectionProcessed,
         [&sectionValid](int id, bool valid) { sectionValid.insert(id, valid); });
     QObject::connect(&queue, &traxo::ValidationQueue::fileProcessed,

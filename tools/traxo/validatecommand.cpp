@@ -90,7 +90,8 @@ int ValidateCommand::run(const QCommandLineParser &parser, Console &console)
     std::condition_variable done;
     // While there are containers for every worker, each is checked on one
     // thread, with the checksums of the same bytes hashed together; the last
-    // ones spread over two lanes, so that cores left idle help.
+    // ones may spread over two lanes, so that cores left idle help with
+    // inflating.
     const int workerCount = qMin(jobs, int(paths.size()));
     auto work = [&]() {
         for (int i = next++; i < paths.size(); i = next++) {

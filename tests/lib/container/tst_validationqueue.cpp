@@ -95,6 +95,8 @@ private slots:
     void stopWatchReportsTheRun();
     void cancelStopsEveryWorker_data();
     void cancelStopsEveryWorker();
+    void autoSpreadsOnlyInflating_data();
+    void autoSpreadsOnlyInflating();
 
 private:
     // Every test runs in slices on this thread, threaded on two lanes,
@@ -105,11 +107,11 @@ private:
     {
         queue.setThreaded(m_threaded);
         queue.setWaitMilliseconds(m_waitMilliseconds);
-        queue.setOneThread(m_oneThread);
+        queue.setSpread(m_spread);
     }
     bool m_threaded = false;
     int m_waitMilliseconds = ValidationQueue::WaitMilliseconds;
-    bool m_oneThread = false;
+    ValidationSweep::Spread m_spread = ValidationSweep::Spread::Lanes;
     QString buildThreeSections();
     QString m_container;
     QScopedPointer<QTemporaryDir> m_dir;
@@ -119,22 +121,25 @@ void tst_ValidationQueue::initTestCase_data()
 {
     QTest::addColumn<bool>("threaded");
     QTest::addColumn<int>("waitMilliseconds");
-    QTest::addColumn<bool>("oneThread");
+    QTest::addColumn<ValidationSweep::Spread>("spread");
+    // Lanes, not Auto: these containers hold little to inflate, and Auto
+    // would check them all on one thread.
     const int wait = ValidationQueue::WaitMilliseconds;
-    QTest::addRow("in slices") << false << wait << false;
-    QTest::addRow("threaded") << true << wait << false;
-    QTest::addRow("threaded, polled without waiting") << true << 0 << false;
-    QTest::addRow("threaded, hashes paired on one thread") << true << wait << true;
+    const auto lanes = ValidationSweep::Spread::Lanes;
+    QTest::addRow("in slices") << false << wait << lanes;
+    QTest::addRow("threaded") << true << wait << lanes;
+    QTest::addRow("threaded, polled without waiting") << true << 0 << lanes;
+    QTest::addRow("threaded, hashes paired on one thread") << true << wait << ValidationSweep::Spread::OneThread;
 }
 
 void tst_ValidationQueue::init()
 {
     QFETCH_GLOBAL(bool, threaded);
     QFETCH_GLOBAL(int, waitMilliseconds);
-    QFETCH_GLOBAL(bool, oneThread);
+    QFETCH_GLOBAL(ValidationSweep::Spread, spread);
     m_threaded = threaded;
     m_waitMilliseconds = waitMilliseconds;
-    m_oneThread = oneThread;
+    m_spread = spread;
     m_dir.reset(new QTemporaryDir);
     QVERIFY(m_dir->isValid());
     m_container = m_dir->filePath(QStringLiteral("history.traxo"));
@@ -503,6 +508,52 @@ void tst_ValidationQueue::cancelStopsEveryWorker()
     else
         queue.reset();
     QCOMPARE(ValidationSweep::runningThreads(), 0);
+}
+
+void tst_ValidationQueue::autoSpreadsOnlyInflating_data()
+{
+    QTest::addColumn<int>("noneBytes");
+    QTest::addColumn<int>("flateBytes");
+    QTest::addColumn<ValidationSweep::Spread>("spread");
+    QTest::addColumn<bool>("lanes");
+
+    const auto automatic = ValidationSweep::Spread::Auto;
+    QTest::addRow("stored data beside a small compressed file") << (8 << 20) << 4096 << automatic << false;
+    QTest::addRow("compressed data alone") << 0 << (1 << 20) << automatic << true;
+    QTest::addRow("compressed data beside as much stored") << (1 << 20) << (1 << 20) << automatic << true;
+    QTest::addRow("one thread asked for") << 0 << (1 << 20) << ValidationSweep::Spread::OneThread << false;
+    QTest::addRow("lanes asked for") << (8 << 20) << 0 << ValidationSweep::Spread::Lanes << true;
+}
+
+// The choice is made from the entries alone; each verdict must still hold.
+void tst_ValidationQueue::autoSpreadsOnlyInflating()
+{
+    QFETCH(int, noneBytes);
+    QFETCH(int, flateBytes);
+    QFETCH(ValidationSweep::Spread, spread);
+    QFETCH(bool, lanes);
+    if (!m_threaded || m_spread != ValidationSweep::Spread::Lanes || m_waitMilliseconds == 0)
+        QSKIP("the spread is chosen here, once");
+
+    QList<testcommon::ContainerFile> files;
+    if (noneBytes > 0)
+        files << embeddedFile(QStringLiteral("stored.bin"), pseudoRandom(noneBytes, 1), ContainerWriter::None);
+    if (flateBytes > 0)
+        files << embeddedFile(QStringLiteral("packed.txt"), QByteArray(flateBytes, 'a'), ContainerWriter::Flate);
+    QVERIFY(testcommon::buildContainer(m_container, { bareSection(QStringLiteral("data"), files) }));
+    TraxoParser parser;
+    QVERIFY(parser.open(m_container));
+    QList<Validatee> entries;
+    for (const SectionTag &section : parser.getSections())
+        entries << ValidationQueue::validateeFromSection(section);
+    for (const FileTag &file : parser.getFiles())
+        entries << ValidationQueue::validateeFromFile(file);
+    ValidationSweep sweep(parser.fileHandle(), entries, spread);
+    QCOMPARE(sweep.usesLanes(), lanes);
+    QList<bool> verdicts;
+    while (verdicts.size() < entries.size())
+        verdicts += sweep.takeVerdicts(1000);
+    QCOMPARE(verdicts, QList<bool>(entries.size(), true));
 }
 
 QTEST_GUILESS_MAIN(tst_ValidationQueue)
