@@ -30,15 +30,11 @@ constexpr int LaneCount = 2;
 // page faults (24 MiB cost a "flate" check 4% more time).
 constexpr qint64 MaxQueuedBytes = 8 << 20;
 constexpr qint64 MaxQueuedOutput = 8 << 20;
-// Rough cost per stored byte of each kind of work, to spread it over the
-// lanes: inflating costs about four hashes of its input, and its output (about
-// twice the input) is hashed again.
-constexpr qint64 HashCost = 1;
-constexpr qint64 InflateCost = 4;
-constexpr qint64 OutputCost = 2;
-// Inflating always runs on the first lane and hashing its output on the
-// second: a lane that waits for room in another lane's queue is never waited
-// for in turn, so the two cannot block each other.
+// The reader hashes the stored bytes itself, the checksums of the same bytes
+// two at a time, which costs little more than one. Inflating runs on the
+// first lane and hashing its output on the second: a lane that waits for room
+// in another lane's queue is never waited for in turn, so the two cannot
+// block each other.
 constexpr int InflateLane = 0;
 constexpr int OutputLane = 1;
 
@@ -128,7 +124,7 @@ struct ValidationSweep::State
     std::thread workers[LaneCount];
 
     void setUp(const QList<Validatee> &list);
-    Job *addJob(JobKind kind, int entry, qint64 loads[], qint64 cost);
+    Job *addJob(JobKind kind, int entry);
     void decide(Entry &entry, bool valid);
     bool verdictOf(const Entry &entry) const;
     void readLoop();
@@ -253,7 +249,6 @@ void ValidationSweep::State::setUp(const QList<Validatee> &list)
 {
     entryCount = int(list.size());
     entries = std::make_unique<Entry[]>(size_t(entryCount));
-    qint64 loads[LaneCount] = {};
     for (int i = 0; i < entryCount; ++i) {
         Entry &entry = entries[i];
         const Validatee &v = list.at(i);
@@ -271,11 +266,11 @@ void ValidationSweep::State::setUp(const QList<Validatee> &list)
         }
         const bool compressed = !v.md5c.isEmpty();
         if (compressed) {
-            entry.inflate = addJob(JobKind::Inflate, i, loads, InflateCost);
-            entry.output = addJob(JobKind::OutputHash, i, loads, OutputCost);
+            entry.inflate = addJob(JobKind::Inflate, i);
+            entry.output = addJob(JobKind::OutputHash, i);
             entry.inflate->output = entry.output;
         }
-        entry.stored = addJob(JobKind::Hash, i, loads, HashCost);
+        entry.stored = addJob(JobKind::Hash, i);
         entry.stored->countsProgress = true;
         if (v.kind == SectionValidatee) {
             entry.stored->skipFrom = v.tagPosition;
@@ -298,7 +293,7 @@ void ValidationSweep::State::setUp(const QList<Validatee> &list)
         sweepOrder.begin(), sweepOrder.end(), [](const Job *a, const Job *b) { return a->start < b->start; });
 }
 
-Job *ValidationSweep::State::addJob(JobKind kind, int index, qint64 loads[], qint64 cost)
+Job *ValidationSweep::State::addJob(JobKind kind, int index)
 {
     Entry &entry = entries[index];
     auto job = std::make_unique<Job>();
@@ -306,13 +301,7 @@ Job *ValidationSweep::State::addJob(JobKind kind, int index, qint64 loads[], qin
     job->entry = index;
     job->start = entry.validatee.start;
     job->end = entry.validatee.start + entry.validatee.length;
-    if (kind == JobKind::Inflate)
-        job->lane = InflateLane;
-    else if (kind == JobKind::OutputHash)
-        job->lane = OutputLane;
-    else
-        job->lane = int(std::min_element(loads, loads + LaneCount) - loads);
-    loads[job->lane] += cost * entry.validatee.length;
+    job->lane = kind == JobKind::OutputHash ? OutputLane : InflateLane;
     ++entry.pendingJobs;
     jobs.push_back(std::move(job));
     return jobs.back().get();
@@ -374,14 +363,14 @@ void ValidationSweep::State::readLoop()
             if (from >= to)
                 continue;
             Piece piece { job, block, qsizetype(from - position), qsizetype(to - from), from, false };
-            if (oneThread) {
+            if (oneThread || job->kind == JobKind::Hash) {
                 pieces.push_back(std::move(piece));
             } else if (!post(std::move(piece))) {
                 stopped = true;
                 break;
             }
         }
-        if (oneThread) {
+        if (!stopped && !pieces.empty()) {
             processTogether(pieces);
             std::lock_guard<std::mutex> lock(mutex);
             stopped = stopping;

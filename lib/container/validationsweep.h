@@ -15,12 +15,12 @@ namespace traxo {
 // output is hashed in turn). Each verdict is the one a Validator fed with
 // that entry alone would give.
 //
-// Spread::Lanes hashes and inflates on two worker threads beside the reader,
-// so one container uses two cores. Spread::OneThread does everything on the
-// reading thread and hashes the checksums that cover the same bytes (a
-// section and a file in it) two at a time in one interleaved pass: the way
-// to use the cores when several containers are checked at once, one sweep
-// per core. Spread::Auto takes Lanes when inflating is an eighth of the work
+// The checksums that cover the same stored bytes (a section and a file in
+// it) are hashed two at a time in one interleaved pass on the reading
+// thread. Spread::Lanes inflates on one worker thread and hashes the inflated
+// output on another, so one container uses the cores. Spread::OneThread
+// inflates on the reading thread too: the way to use the cores when several
+// containers are checked at once, one sweep per core. Spread::Auto takes Lanes when inflating is an eighth of the work
 // or more, and OneThread for files stored "none" beside small compressed
 // summaries: there the interleaved pair costs little more than one hash,
 // and handing blocks between threads costs more than a second core gives.
