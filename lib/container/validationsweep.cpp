@@ -124,6 +124,7 @@ struct ValidationSweep::State
     std::thread workers[LaneCount];
 
     void setUp(const QList<Validatee> &list);
+    bool inflatingIsAnEighth() const;
     Job *addJob(JobKind kind, int entry);
     void decide(Entry &entry, bool valid);
     bool verdictOf(const Entry &entry) const;
@@ -157,19 +158,7 @@ ValidationSweep::ValidationSweep(int handle, const QList<Validatee> &entries, Sp
     d->setUp(entries);
     if (d->sweepOrder.empty())
         return;
-    // Inflating and hashing the output cost about two hashes of the inflated
-    // bytes, whatever the ratio. In floating point: a recorded size may be
-    // anything.
-    double hashing = 0;
-    double inflating = 0;
-    for (const auto &job : d->jobs) {
-        const Validatee &entry = d->entries[job->entry].validatee;
-        if (job->kind == JobKind::Hash)
-            hashing += double(entry.length);
-        else if (job->kind == JobKind::Inflate)
-            inflating += 2.0 * double(std::max(entry.inflatedLength, entry.length));
-    }
-    d->oneThread = spread == Spread::OneThread || (spread == Spread::Auto && 7 * inflating < hashing);
+    d->oneThread = spread == Spread::OneThread || (spread == Spread::Auto && !d->inflatingIsAnEighth());
     // Counted before they start, so that a thread not yet scheduled counts.
     liveThreads += d->oneThread ? 1 : 1 + LaneCount;
     d->reader = std::thread([this] { d->readLoop(); });
@@ -291,6 +280,24 @@ void ValidationSweep::State::setUp(const QList<Validatee> &list)
     }
     std::stable_sort(
         sweepOrder.begin(), sweepOrder.end(), [](const Job *a, const Job *b) { return a->start < b->start; });
+}
+
+// Whether inflating is an eighth of the work or more, where the lanes pay
+// off. Inflating and hashing the output cost about two hashes of the inflated
+// bytes, whatever the ratio; in floating point, as a recorded size may be
+// anything.
+bool ValidationSweep::State::inflatingIsAnEighth() const
+{
+    double hashing = 0;
+    double inflating = 0;
+    for (const auto &job : jobs) {
+        const qint64 length = job->end - job->start;
+        if (job->kind == JobKind::Hash)
+            hashing += double(length);
+        else if (job->kind == JobKind::Inflate)
+            inflating += 2.0 * double(std::max(entries[job->entry].validatee.inflatedLength, length));
+    }
+    return 7 * inflating >= hashing;
 }
 
 Job *ValidationSweep::State::addJob(JobKind kind, int index)
